@@ -1,0 +1,118 @@
+#include "Convert.h"
+
+#include <cerrno>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+
+#include "LvError.h"
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+[[noreturn]] void mismatch(std::string_view text) {
+    throw LvError(ErrorKind::TypeMismatch, "not a number: " + Quote_For_Message(std::string(text)));
+}
+
+// The number as plain "C" text ('.' separator), or a type mismatch.
+std::string normalise(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && isBlank(text[b])) ++b;
+    while (e > b && isBlank(text[e - 1])) --e;
+    const std::string_view t = text.substr(b, e - b);
+    const std::string sep = Locale_Decimal_Separator();
+
+    std::string out;
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) out += t[i++];
+    std::size_t digits = 0;
+    while (i < t.size() && isDigit(t[i])) out += t[i++], ++digits;
+    if (i < t.size() && t[i] == '.') {
+        out += t[i++];
+    } else if (!sep.empty() && sep != "." && t.substr(i, sep.size()) == sep) {
+        out += '.';
+        i += sep.size();
+    }
+    while (i < t.size() && isDigit(t[i])) out += t[i++], ++digits;
+    if (digits == 0) mismatch(text);
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        out += t[i++];
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) out += t[i++];
+        std::size_t expDigits = 0;
+        while (i < t.size() && isDigit(t[i])) out += t[i++], ++expDigits;
+        if (expDigits == 0) mismatch(text);
+    }
+    if (i != t.size()) mismatch(text);
+    return out;
+}
+
+locale_t cLocale() {
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
+    return loc;
+}
+
+}  // namespace
+
+double Text_To_Double(std::string_view text) {
+    const std::string plain = normalise(text);
+    errno = 0;
+    char* end = nullptr;
+    // strtod_l in the "C" locale: the separator was normalised above, and the process locale
+    // (which Qt sets from the environment) must not change how a file reads.
+    const double value = strtod_l(plain.c_str(), &end, cLocale());
+    if (errno == ERANGE && std::isinf(value))
+        throw LvError(ErrorKind::Overflow, "number out of range: " +
+                                               Quote_For_Message(std::string(text)));
+    // A result too small for a double is used as it comes out (zero or subnormal).
+    return value;
+}
+
+int16_t Round_To_Int16(double value) {
+    const double r = std::nearbyint(value);  // default rounding mode: halves to even
+    if (!(r >= -32768.0 && r <= 32767.0))
+        throw LvError(ErrorKind::Overflow, "value out of 16-bit range");
+    return static_cast<int16_t>(r);
+}
+
+int16_t Text_To_Int16(std::string_view text) {
+    const double r = std::nearbyint(Text_To_Double(text));
+    if (!(r >= -32768.0 && r <= 32767.0))
+        throw LvError(ErrorKind::Overflow,
+                      "not a 16-bit integer: " + Quote_For_Message(std::string(text)));
+    return static_cast<int16_t>(r);
+}
+
+int32_t Text_To_Int32(std::string_view text) {
+    const double r = std::nearbyint(Text_To_Double(text));
+    if (!(r >= -2147483648.0 && r <= 2147483647.0))
+        throw LvError(ErrorKind::Overflow,
+                      "not a 32-bit integer: " + Quote_For_Message(std::string(text)));
+    return static_cast<int32_t>(r);
+}
+
+int16_t Checked_Add16(int16_t a, int16_t b) {
+    const int sum = int(a) + int(b);
+    if (sum < -32768 || sum > 32767)
+        throw LvError(ErrorKind::Overflow, std::to_string(a) + " + " + std::to_string(b));
+    return static_cast<int16_t>(sum);
+}
+
+std::string Format_Fixed6(double value) {
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    std::string out(buf, res.ptr);
+    const std::size_t dot = out.find('.');
+    if (dot != std::string::npos) out.replace(dot, 1, Locale_Decimal_Separator());
+    return out;
+}
+
+std::string Locale_Decimal_Separator() {
+    const lconv* lc = std::localeconv();
+    if (lc == nullptr || lc->decimal_point == nullptr || lc->decimal_point[0] == '\0') return ".";
+    return lc->decimal_point;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+// The failures the program can meet. Each one carries the text users know it by.
+enum class ErrorKind {
+    InvalidCall,          // "Invalid procedure call or argument"
+    Overflow,             // "Overflow"
+    SubscriptOutOfRange,  // "Subscript out of range"
+    DivisionByZero,       // "Division by zero"
+    TypeMismatch,         // "Type mismatch"
+    FileNotFound,         // "File not found"
+    InputPastEnd,         // "Input past end of file"
+};
+
+const char* Error_Kind_Text(ErrorKind kind);
+
+// One error type for every failure: its kind, and where and on what it happened.
+class LvError : public std::exception {
+public:
+    LvError(ErrorKind kind, std::string context = {});
+
+    ErrorKind kind() const noexcept { return kind_; }
+    const std::string& context() const noexcept { return context_; }
+    // Kind text, then the context: what users see in the message box or on stderr.
+    const char* what() const noexcept override { return message_.c_str(); }
+
+    // The same failure, with `where` (file, line, step ...) put in front of the context.
+    LvError within(const std::string& where) const;
+
+private:
+    ErrorKind kind_;
+    std::string context_;
+    std::string message_;
+};
+
+// Shortens an offending text for a message (long lines, binary garbage).
+std::string Quote_For_Message(const std::string& text, std::size_t maxLength = 40);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the model run needs of a window: the window, the headless runner, the tests and the
+// benchmarks each attach through this.
+class ModelView {
+public:
+    virtual ~ModelView() = default;
+    // Erase everything drawn on the chart (start of a run).
+    virtual void Clear_Picture() = 0;
+    // Draw one chart column from Species(k).x and .Color, and advance PlotColumn.
+    virtual void Graph_Populations(const int16_t& Nanimals) = 0;
+    // The result caption under the chart ("LE = ...").
+    virtual void Set_Info_Caption(const std::string& caption) = 0;
+    // Let pending window events run (Stop, repaints, the menu); called after every step.
+    virtual void Do_Events() = 0;
+};
