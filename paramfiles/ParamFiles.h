@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 // Column style (".dat"): one wrapped number per line. Sets TotalTime = 800, dt = 0.01, fills
@@ -10,3 +12,19 @@ void Load_Dat_File(const std::string& path);
 // Row style (".p"): count, run time and time step on line 2, then rates, populations,
 // colours and the matrix rows, each value followed by one space. Same failure guarantee.
 void Load_P_File(const std::string& path);
+
+// Drops the first and the last character of a wrapped value, whatever they are. A text of
+// fewer than 2 characters is an invalid argument; one longer than 32767 an overflow.
+void Strip_Ends(std::string& text);
+
+// Splits a row-style line: positions[0] = 0, positions[1..s] the 1-based positions of its s
+// spaces, positions[s + 1] = 0; later entries keep what they held. 100 spaces or more are
+// "Subscript out of range", a space beyond position 32767 an overflow.
+void Find_Spaces(const std::string& line, std::array<int16_t, 101>& positions);
+// The same into the global SpacePos.
+void Find_Spaces(const std::string& line);
+
+// Value k (from 0) of the line split last: the text between space k and space k + 1, where
+// the start of the line counts as space 0. A value with no space after it is an invalid
+// argument; an empty value comes back empty (and fails its conversion).
+std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& positions, int k);
