@@ -13,7 +13,9 @@ uint32_t toArgb(int32_t color) {
 }
 }  // namespace
 
-void StripChart::Clear() { surface_.fill(White); }
+void StripChart::Clear() {
+    surface_.fill(White);
+}
 
 void StripChart::setPoint(int x, int y, uint32_t argb) {
     // Points outside the surface are clipped, as the drawing area clips them.

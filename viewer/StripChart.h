@@ -7,7 +7,7 @@
 // The wrapping strip chart, drawn straight into the pixels of an image: the window's
 // persistent picture, or the headless runner's off-screen one. Knows no widget.
 class StripChart {
-public:
+  public:
     explicit StripChart(QImage& surface) : surface_(surface) {}
 
     // Called at a wrap, before column 0 is drawn again: the window waits its pause there.
@@ -24,7 +24,7 @@ public:
     float ScaleWidth() const { return float(surface_.width()); }
     float ScaleHeight() const { return float(surface_.height()); }
 
-private:
+  private:
     void setPoint(int x, int y, uint32_t argb);
 
     QImage& surface_;

@@ -1,0 +1,102 @@
+#include "CommonDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "Prompts.h"
+
+namespace {
+CommonDialog::Hook& hook() {
+    static CommonDialog::Hook h;
+    return h;
+}
+}  // namespace
+
+void CommonDialog::Set_Hook(Hook h) {
+    hook() = std::move(h);
+}
+
+QStringList CommonDialog::NameFilters() const {
+    const QStringList parts = Filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString desc = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the parentheses at the end of each name filter.
+        if (desc.endsWith(QLatin1Char(')')) && desc.contains(QLatin1Char('(')) &&
+            desc.mid(desc.lastIndexOf(QLatin1Char('(')) + 1).chopped(1).trimmed() == patterns)
+            out << desc;
+        else
+            out << desc + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out;
+}
+
+int CommonDialog::EffectiveFilterIndex() const {
+    const int n = int(NameFilters().size());
+    if (n == 0) return 0;
+    return FilterIndex >= 1 && FilterIndex <= n ? FilterIndex : 1;
+}
+
+void CommonDialog::ShowOpen(QWidget* parent) {
+    show(parent, Mode::Open);
+}
+void CommonDialog::ShowSave(QWidget* parent) {
+    show(parent, Mode::Save);
+}
+
+CommonDialog::Answer CommonDialog::ask(QWidget* parent, Mode mode) const {
+    if (hook()) return hook()(*this, mode);
+    Answer a;
+    a.filterIndex = FilterIndex;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        std::fprintf(stderr, "file dialog: nobody to answer it on this platform; cancelled\n");
+        return a;
+    }
+    QFileDialog dlg(parent);
+    // Qt's own dialog, so that it looks and behaves the same on every desktop (and under Xvfb);
+    // the prompts are ours, driven by Flags.
+    dlg.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dlg.setAcceptMode(mode == Mode::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dlg.setFileMode(mode == Mode::Open && !(Flags & CreatePrompt) ? QFileDialog::ExistingFile
+                                                                  : QFileDialog::AnyFile);
+    const QStringList filters = NameFilters();
+    dlg.setNameFilters(filters);
+    if (const int idx = EffectiveFilterIndex(); idx > 0) dlg.selectNameFilter(filters[idx - 1]);
+    dlg.setDirectory(InitDir.isEmpty() ? QDir::currentPath() : InitDir);
+    if (!FileName.isEmpty()) dlg.selectFile(FileName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
+    a.accepted = true;
+    a.path = dlg.selectedFiles().constFirst();
+    const int chosen = int(filters.indexOf(dlg.selectedNameFilter()));
+    a.filterIndex = chosen >= 0 ? chosen + 1 : FilterIndex;
+    return a;
+}
+
+void CommonDialog::show(QWidget* parent, Mode mode) {
+    for (;;) {
+        const Answer a = ask(parent, mode);
+        if (!a.accepted || a.path.isEmpty()) {
+            FileName.clear();
+            return;
+        }
+        FilterIndex = a.filterIndex;
+        const QFileInfo info(a.path);
+        const QString shown = QDir::toNativeSeparators(a.path);
+        // Answering "No" to a prompt goes back to the dialog, as the platform's dialog does.
+        if (info.exists() && mode == Mode::Save && (Flags & OverwritePrompt) &&
+            !Ask_Yes_No(parent,
+                        shown + QStringLiteral(" already exists.\nDo you want to replace it?")))
+            continue;
+        if (!info.exists() && (Flags & CreatePrompt) &&
+            !Ask_Yes_No(parent,
+                        shown + QStringLiteral("\nThis file does not exist.\nCreate the file?")))
+            continue;
+        FileName = a.path;
+        return;
+    }
+}

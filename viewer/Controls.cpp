@@ -1,0 +1,65 @@
+#include "Controls.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+PictureBox::PictureBox(QSize outerSize, QWidget* parent) : QFrame(parent) {
+    // The Windows-style sunken panel is always two pixels wide on each side.
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(outerSize);
+    image_ = QImage(contentsRect().size(), QImage::Format_RGB32);
+    image_.fill(Qt::white);
+}
+
+void PictureBox::Update_Column(int x) {
+    if (x < 0 || x >= image_.width()) return;
+    const QRect c = contentsRect();
+    update(c.left() + x, c.top(), 1, image_.height());
+}
+
+void PictureBox::Update_All() {
+    update(contentsRect());
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const QRect c = contentsRect();
+    const QRect dirty = event->rect() & c;
+    if (!dirty.isEmpty()) p.drawImage(dirty.topLeft(), image_, dirty.translated(-c.topLeft()));
+    if (!c.contains(event->rect())) drawFrame(&p);
+}
+
+void WrapButton::paintEvent(QPaintEvent*) {
+    QStylePainter p(this);
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QString caption = opt.text;
+    opt.text.clear();
+    p.drawControl(QStyle::CE_PushButton, opt);
+    const QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this);
+    p.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+void FrameBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int lineY = fm.height() / 2;
+    const QRect box = rect().adjusted(0, lineY, -1, -1);
+    // Etched: a dark line with a light one just inside it.
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(box.adjusted(0, 0, -1, -1));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(box.adjusted(1, 1, 0, 0));
+    const QString caption = title();
+    if (caption.isEmpty()) return;
+    const QRect text(7, 0, fm.horizontalAdvance(caption) + 4, fm.height());
+    p.fillRect(text, palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(text, Qt::AlignCenter, caption);
+}

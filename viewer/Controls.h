@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QImage>
+#include <QPushButton>
+
+// The drawing area: a sunken 2-pixel border around a persistent image of its inner surface.
+// Everything is drawn into the image; the widget repaints from it (after being covered or
+// minimised, and for the columns the chart marks as changed).
+class PictureBox : public QFrame {
+    Q_OBJECT
+  public:
+    // outerSize includes the border; the image is the inner surface.
+    PictureBox(QSize outerSize, QWidget* parent);
+
+    QImage& Image() { return image_; }
+    const QImage& Image() const { return image_; }
+    // Scale width and height: the inner surface in pixels.
+    float ScaleWidth() const { return float(image_.width()); }
+    float ScaleHeight() const { return float(image_.height()); }
+
+    // Schedules a repaint of one column of the surface (nothing for columns outside it).
+    void Update_Column(int x);
+    void Update_All();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QImage image_;
+};
+
+// A push button whose caption wraps at spaces when it does not fit on one line, as the
+// window's buttons do; text() stays the caption as given.
+class WrapButton : public QPushButton {
+    Q_OBJECT
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A frame whose caption sits on its etched border line, near the top-left corner, as the
+// window's frames were drawn; children are placed from the frame's outer corner.
+class FrameBox : public QGroupBox {
+    Q_OBJECT
+  public:
+    using QGroupBox::QGroupBox;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
