@@ -4,33 +4,104 @@
 #include <cmath>
 #include <string>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "Convert.h"
 #include "Globals.h"
 #include "LvError.h"
+#include "ModelKernel.h"
 #include "ModelView.h"
 
 std::string Info_Caption(double le) { return "LE = " + Format_Fixed6(le) + "\r\n\r\n"; }
 
 namespace {
 
-constexpr double Clamped = 0.9999999;
-
 [[noreturn]] void failAt(ErrorKind kind, long long step, const std::string& what) {
     throw LvError(kind, "model run, step " + std::to_string(step) + ": " + what);
 }
 
-void checkFloatingPoint(long long step) {
-    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    if (raised & FE_DIVBYZERO) failAt(ErrorKind::DivisionByZero, step, "division by zero");
-    if (raised & FE_INVALID) failAt(ErrorKind::InvalidCall, step, "invalid floating-point operation");
-    if (raised & FE_OVERFLOW) failAt(ErrorKind::Overflow, step, "a population or sum left the range of a double");
+// The failures a step can leave in the floating-point status: invalid, divide by zero and
+// overflow. Underflow and inexact are not failures. The model's double arithmetic all runs
+// in the SSE unit, whose status word is read faster than fetestexcept reads both units.
+#if defined(__x86_64__)
+constexpr unsigned MxcsrInvalid = 0x01, MxcsrDivByZero = 0x04, MxcsrOverflow = 0x08;
+inline unsigned failureFlags() {
+    return _mm_getcsr() & (MxcsrInvalid | MxcsrDivByZero | MxcsrOverflow);
+}
+inline bool overflowRaised(unsigned f) { return f & MxcsrOverflow; }
+inline bool divByZeroRaised(unsigned f) { return f & MxcsrDivByZero; }
+#else
+inline unsigned failureFlags() {
+    return static_cast<unsigned>(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW));
+}
+inline bool overflowRaised(unsigned f) { return f & FE_OVERFLOW; }
+inline bool divByZeroRaised(unsigned f) { return f & FE_DIVBYZERO; }
+#endif
+
+// Names the first failure of a step from its flags. With finite inputs an invalid operation
+// can only follow an infinity, and the only divisions by zero are caught before they happen,
+// so overflow, when raised, came first.
+[[noreturn]] void failFromFlags(unsigned flags, long long step) {
+    if (overflowRaised(flags))
+        failAt(ErrorKind::Overflow, step, "a population or a sum left the range of a double");
+    if (divByZeroRaised(flags)) failAt(ErrorKind::DivisionByZero, step, "division by zero");
+    failAt(ErrorKind::InvalidCall, step, "invalid floating-point operation");
+}
+
+// Round to nearest, and subnormal results kept (species that die out decay through them):
+// the run sets this up and gives the caller its own environment back, flags included.
+class FloatEnvironment {
+public:
+    FloatEnvironment() {
+        std::fegetenv(&saved_);
+        std::fesetround(FE_TONEAREST);
+#if defined(__x86_64__)
+        constexpr unsigned FlushToZero = 0x8000, DenormalsAreZero = 0x0040;
+        _mm_setcsr(_mm_getcsr() & ~(FlushToZero | DenormalsAreZero));
+#endif
+        std::feclearexcept(FE_ALL_EXCEPT);
+    }
+    ~FloatEnvironment() { std::fesetenv(&saved_); }
+    FloatEnvironment(const FloatEnvironment&) = delete;
+    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
+
+private:
+    std::fenv_t saved_;
+};
+
+// Brings the kernel's copy in line with the table when the species count changes (and
+// before the first step): populations and rates of rows 0 to n - 1, the transposed matrix,
+// and zero in every lane beyond. Perturbed values of rows that leave the range are kept in
+// `XeAll`, as the plain run keeps them in its array.
+void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
+    for (int i = 0; i < s.n; ++i) XeAll[i] = s.xe[s.from][i];
+    const int used = n > 0 ? n : 0;
+    for (int i = 0; i < used; ++i) (void)Species(i);  // Subscript out of range at row 51
+    for (int k = 0; k < KernelLanes; ++k) {
+        const bool in = k < used;
+        const SpeciesRec* row = in ? &Species.rows[k] : nullptr;
+        s.r[k] = in ? row->r : 0;
+        s.x[s.from][k] = in ? row->x : 0;
+        s.xe[s.from][k] = in ? XeAll[k] : 0;
+        s.x[1 - s.from][k] = 0;
+        s.xe[1 - s.from][k] = 0;
+        s.sq[k] = 0;
+        for (int j = 0; j < MaxSpecies; ++j) s.aT[j][k] = in && j < used ? row->a[j] : 0;
+    }
+    s.n = n;
 }
 
 }  // namespace
 
 void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInterval,
                const double& TotalTime) {
-    double Xe[MaxSpecies] = {}, XOld[MaxSpecies] = {}, XeOld[MaxSpecies] = {};
+    FloatEnvironment environment;
+    KernelState s;  // the run's arrays: fixed size, made once, nothing allocated per step
+    s.from = 0;
+    s.n = -1;  // the rows are loaded at the first step
+    double XeAll[MaxSpecies] = {};
     double t = 0, LESum = 0;
     long long StepCount = 0;  // 64-bit: a continuous run may go on for days
     int16_t PlotCount = 0;
@@ -38,57 +109,58 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     view.Clear_Picture();
     const double d0 = std::pow(10.0, -12.0);
     PlotColumn = 0;
-    for (int i = 0; i < Nanimals; ++i) Xe[i] = Species(i).x;
-    Xe[1] = d0 + Species(1).x;
+    try {
+        for (int i = 0; i < Nanimals; ++i) XeAll[i] = Species(i).x;
+    } catch (const LvError& e) {
+        throw e.within("model run, before the first step");
+    }
+    XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
     bool Running = true;
 
-    std::feclearexcept(FE_ALL_EXCEPT);
     for (;;) {
         const long long step = StepCount + 1;
         if (TotalTime > 0) t = dt + t;
         const int n = Nanimals;
-        for (int i = 0; i < n; ++i) {
-            XOld[i] = Species.rows[i].x;
-            XeOld[i] = Xe[i];
-        }
-        double SumSq = 0;
-        for (int k = 0; k < n; ++k) {
-            SpeciesRec& s = Species.rows[k];
-            double S = 0, Se = 0;
-            for (int j = 0; j < n; ++j) {
-                S = s.a[j] * XOld[j] + S;
-                Se = s.a[j] * XeOld[j] + Se;
+        if (n != s.n) {
+            try {
+                loadRows(s, XeAll, n);
+            } catch (const LvError& e) {
+                throw e.within("model run, step " + std::to_string(step));
             }
-            const double g = (s.r * s.x) * (1 - S);
-            s.x = dt * g + s.x;
-            const double ge = (Xe[k] * s.r) * (1 - Se);
-            Xe[k] = dt * ge + Xe[k];
-            const double diff = s.x - Xe[k];
-            SumSq = diff * diff + SumSq;
-            if (s.x >= 1) s.x = Clamped;
         }
-        const double Dist = std::pow(SumSq, 0.5);
-        checkFloatingPoint(step);
-        if (dt == 0) failAt(ErrorKind::DivisionByZero, step, "1 / dt with dt = 0");
-        const double ratio = Dist / d0;
-        if (!(ratio > 0))
-            failAt(ErrorKind::InvalidCall, step,
-                   "logarithm of a distance of 0 (the twin trajectory coincides with the run)");
-        LESum = (1 / dt) * std::log(ratio) + LESum;
-        StepCount = step;
-        for (int i = 0; i < n; ++i) {
-            const double x = Species.rows[i].x;
-            Xe[i] = ((Xe[i] - x) * d0) / Dist + x;
-        }
-        checkFloatingPoint(step);
+        const double h = dt;
 
-        PlotCount = Checked_Add16(PlotCount, 1);
+        Kernel_Step(s, h);
+        double SumSq = 0;
+        for (int k = 0; k < n; ++k) SumSq = s.sq[k] + SumSq;
+        const double Dist = std::sqrt(SumSq);
+
+        if (h == 0 || !(Dist > 0)) {
+            if (const unsigned flags = failureFlags()) failFromFlags(flags, step);
+            if (h == 0) failAt(ErrorKind::DivisionByZero, step, "1 / dt with dt = 0");
+            failAt(ErrorKind::InvalidCall, step,
+                   "logarithm of a distance of 0 between the run and its perturbed copy");
+        }
+        LESum = (1 / h) * std::log(Dist / d0) + LESum;
+        Kernel_Renormalise(s, d0, Dist);
+        if (const unsigned flags = failureFlags()) failFromFlags(flags, step);
+
+        // The step is complete: it becomes the table's state.
+        StepCount = step;
+        s.from = 1 - s.from;
+        const double* x = s.x[s.from];
+        for (int k = 0; k < n; ++k) Species.rows[k].x = x[k];
+
+        if (PlotCount == INT16_MAX) failAt(ErrorKind::Overflow, step, "PlotCount passed 32767");
+        ++PlotCount;
         if (PlotCount > PlotInterval) {
             view.Graph_Populations(Nanimals);
             PlotCount = 0;
         }
         view.Do_Events();
-        std::feclearexcept(FE_ALL_EXCEPT);  // flags raised by the window are not the model's
+        // Flags the window's own work raised are not the model's.
+        if (failureFlags()) std::feclearexcept(FE_ALL_EXCEPT);
+
         if (TotalTime > 0 && t >= TotalTime) Running = false;
         if (StopRequested == -1 || !Running) break;
     }

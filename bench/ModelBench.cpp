@@ -1,0 +1,72 @@
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+#include "Globals.h"
+#include "ModelKernel.h"
+#include "ModelRun.h"
+#include "ModelView.h"
+#include "ScalarBaseline.h"
+
+namespace {
+
+// A window that does nothing: what is left is the model's own cost.
+class NullView : public ModelView {
+public:
+    void Clear_Picture() override {}
+    void Graph_Populations(const int16_t&) override {}
+    void Set_Info_Caption(const std::string&) override {}
+    void Do_Events() override {}
+};
+
+constexpr double BenchDt = 0.01;
+constexpr double BenchTime = 20;  // 2,000 steps per run
+constexpr int16_t BenchPlotInterval = 9;
+
+void setNsPerStep(benchmark::State& state, long long steps) {
+    // Inverted rate of steps * 1e-9: nanoseconds per step.
+    state.counters["ns_per_step"] =
+        benchmark::Counter(static_cast<double>(steps) * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate |
+                               benchmark::Counter::kInvert);
+}
+
+void BM_RunModel(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fill_Bench_Model(Species, n);
+    std::array<double, MaxSpecies> start{};
+    for (int k = 0; k < n; ++k) start[k] = Species.rows[k].x;
+    Nanimals = static_cast<int16_t>(n);
+    dt = BenchDt;
+    TotalTime = BenchTime;
+    NullView view;
+    for (auto _ : state) {
+        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
+        StopRequested = 0;
+        Run_Model(view, Nanimals, BenchPlotInterval, TotalTime);
+        benchmark::DoNotOptimize(LE);
+    }
+    setNsPerStep(state, Steps_For(BenchTime, BenchDt));
+    state.SetLabel(Kernel_Isa_Name(Kernel_Isa()));
+}
+
+void BM_ScalarBaseline(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    static SpeciesTable table;
+    Fill_Bench_Model(table, n);
+    std::array<double, MaxSpecies> start{};
+    for (int k = 0; k < n; ++k) start[k] = table.rows[k].x;
+    const long long steps = Steps_For(BenchTime, BenchDt);
+    for (auto _ : state) {
+        for (int k = 0; k < n; ++k) table.rows[k].x = start[k];
+        benchmark::DoNotOptimize(Scalar_Baseline_Run(table, n, BenchDt, steps));
+    }
+    setNsPerStep(state, steps);
+}
+
+}  // namespace
+
+BENCHMARK(BM_RunModel)->Arg(4)->Arg(10)->Arg(51);
+BENCHMARK(BM_ScalarBaseline)->Arg(4)->Arg(10)->Arg(51);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+
+#include "Globals.h"
+
+// The arithmetic core of one model step, vectorised across the rows k of the interaction
+// matrix. Every lane k performs exactly the operations of the plain row-by-row loop, in the
+// same order (the sum over j runs j = 0, 1, ... for each k), so the results are the same bit
+// for bit whatever vector width or instruction set is used.
+
+// 51 rows rounded up to whole blocks of eight lanes.
+inline constexpr int KernelLanes = 56;
+
+struct alignas(64) KernelState {
+    // aT[j][k] = a(k, j): the transposed matrix, so that a block of rows k is contiguous.
+    // Lanes k >= n and rows j >= n are zero, as are r, x and xe of lanes k >= n, so the
+    // padding computes 0 from 0 and raises no floating-point flag.
+    double aT[MaxSpecies][KernelLanes];
+    double r[KernelLanes];
+    double x[2][KernelLanes];   // main trajectory: [from] start of step, [1 - from] new
+    double xe[2][KernelLanes];  // perturbed trajectory, same pairing
+    double sq[KernelLanes];     // (x(k) - Xe(k))^2 of this step, before the clamp
+    int from;                   // which half of x and xe holds the start-of-step values
+    int n;                      // rows in use; -1 until the first step loads them
+};
+
+enum class KernelIsa { Generic, Avx2, Avx512 };
+
+// Steps 10.1 to 10.5 of a model step for lanes 0 to n - 1: the start-of-step sums, the Euler
+// updates of both trajectories, the squared differences and the clamp. Reads x[from] and
+// xe[from]; writes x[1 - from], xe[1 - from] and sq.
+void Kernel_Step(KernelState& s, double dt);
+
+// Pulls the new perturbed populations back to the distance d0 of the (clamped) main ones:
+// xe = ((xe - x) * d0) / Dist + x on the new half.
+void Kernel_Renormalise(KernelState& s, double d0, double dist);
+
+// The instruction set in use, whether one is available here, and a way to force one
+// (nullopt: the best the processor offers). Results never depend on the choice.
+KernelIsa Kernel_Isa();
+bool Kernel_Isa_Supported(KernelIsa isa);
+void Set_Kernel_Isa(std::optional<KernelIsa> isa);
+const char* Kernel_Isa_Name(KernelIsa isa);
