@@ -1,0 +1,185 @@
+#include <sstream>
+
+#include "Fixture.h"
+#include "ParamFiles.h"
+
+namespace {
+
+// A row-style file for n species whose every value tells where it belongs: r(i) = i + 0.5,
+// x(i) = i + 0.25, Color(i) = i * 65793 + 7, a(i, j) = i * 100 + j + 0.75.
+std::string P_Text(int n, const std::string& brk = "\n") {
+    std::ostringstream s;
+    s << "comment" << brk << n << " 123.5 0.02" << brk;
+    for (int i = 0; i < n; ++i) s << i + 0.5 << " ";
+    s << brk;
+    for (int i = 0; i < n; ++i) s << i + 0.25 << " ";
+    s << brk;
+    for (int i = 0; i < n; ++i) s << i * 65793 + 7 << " ";
+    s << brk;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) s << i * 100 + j + 0.75 << " ";
+        s << brk;
+    }
+    return s.str();
+}
+
+// The text with line `number` (from 1) replaced.
+std::string With_Line(const std::string& text, int number, const std::string& line) {
+    std::size_t at = 0;
+    for (int k = 1; k < number; ++k) at = text.find('\n', at) + 1;
+    std::string t = text;
+    t.replace(at, t.find('\n', at) - at, line);
+    return t;
+}
+
+class PFile : public FileTest {
+  protected:
+    void Expect_Rows_Filled(int n) {
+        EXPECT_EQ(Nanimals, n);
+        EXPECT_EQ(TotalTime, 123.5);
+        EXPECT_EQ(dt, 0.02);
+        for (int i = 0; i < n; ++i) {
+            EXPECT_EQ(Species(i).r, i + 0.5);
+            EXPECT_EQ(Species(i).x, i + 0.25);
+            EXPECT_EQ(Species(i).Color, i * 65793 + 7);
+            for (int j = 0; j < n; ++j) ASSERT_EQ(Species(i).a[j], i * 100 + j + 0.75);
+        }
+    }
+};
+
+TEST_F(PFile, LoadsRatesPopulationsColoursAndRowsInFileOrder) {
+    for (const char* brk : {"\n", "\r\n", "\r"}) {
+        SetUp();
+        Load_P_File(Write(P_Text(3, brk)));
+        Expect_Rows_Filled(3);
+        EXPECT_EQ(Species(3).r, -2003);  // rows and columns the file lacks keep theirs
+        EXPECT_EQ(Species(2).a[3], -203.5);
+        EXPECT_EQ(Species(3).Color, -3003);  // nothing drawn at random
+    }
+}
+
+TEST_F(PFile, ColoursAreStoredUnchecked) {
+    Load_P_File(Write(With_Line(P_Text(3), 5, "-5 2147483647 16777216 ")));
+    EXPECT_EQ(Species(0).Color, -5);
+    EXPECT_EQ(Species(1).Color, 2147483647);
+    EXPECT_EQ(Species(2).Color, 16777216);
+    Fails(Load_P_File, Write(With_Line(P_Text(3), 5, "1 2147483648 3 ")), ErrorKind::Overflow);
+    Fails(Load_P_File, Write(With_Line(P_Text(3), 5, "1 red 3 ")), ErrorKind::TypeMismatch);
+}
+
+TEST_F(PFile, LineTwoSplitsAtItsFirstTwoSpaces) {
+    Load_P_File(Write(With_Line(P_Text(2), 2, "2 123.5 0.02 ")));  // blank after dt
+    Expect_Rows_Filled(2);
+    const std::pair<const char*, ErrorKind> bad[] = {
+        {"2", ErrorKind::InvalidCall},             // no space
+        {"2 800", ErrorKind::InvalidCall},         // one space
+        {" 2 800 0.01", ErrorKind::TypeMismatch},  // empty count
+        {"2  800", ErrorKind::TypeMismatch},       // empty run time
+        {"2 800 ", ErrorKind::TypeMismatch},       // empty time step
+        {"2 800 0.01 x", ErrorKind::TypeMismatch},
+        {"99999 800 0.01", ErrorKind::Overflow},
+    };
+    for (const auto& [line, kind] : bad) {
+        const std::string msg = Fails(Load_P_File, Write(With_Line(P_Text(2), 2, line)), kind);
+        EXPECT_NE(msg.find("line 2"), std::string::npos) << msg;
+    }
+}
+
+TEST_F(PFile, ValueLinesFollowTheSpacingRule) {
+    // Extra values, even non-numbers, are ignored up to 99 spaces in all.
+    std::string extra = "0.5 1.5 2.5 ";
+    for (int k = 3; k < 99; ++k) extra += "junk ";
+    Load_P_File(Write(With_Line(P_Text(3), 3, extra)));
+    Expect_Rows_Filled(3);
+
+    const std::pair<std::string, ErrorKind> bad[] = {
+        {"0.5 1.5 2.5", ErrorKind::InvalidCall},         // no space after the last value used
+        {" 0.5 1.5 2.5 ", ErrorKind::TypeMismatch},      // starts with a space
+        {"0.5  1.5 2.5 ", ErrorKind::TypeMismatch},      // two spaces in a row
+        {extra + "x ", ErrorKind::SubscriptOutOfRange},  // 100 spaces
+    };
+    for (const auto& [line, kind] : bad)
+        Fails(Load_P_File, Write(With_Line(P_Text(3), 3, line)), kind);
+    const std::string msg = Fails(Load_P_File, Write(With_Line(P_Text(3), 6, "0.75 1.75 2.75")),
+                                  ErrorKind::InvalidCall);
+    EXPECT_NE(msg.find("line 6, value 2"), std::string::npos) << msg;
+}
+
+TEST_F(PFile, CountOfZeroOrBelowReadsLinesOneToFive) {
+    for (int n : {0, -4}) {
+        SetUp();
+        const GlobalState before = GlobalState::Now();
+        Load_P_File(Write("c\n" + std::to_string(n) + " 5 0.5\nx\ny\nz"));
+        EXPECT_EQ(Nanimals, n);
+        EXPECT_EQ(TotalTime, 5.0);
+        EXPECT_EQ(dt, 0.5);
+        for (int i = 0; i < MaxSpecies; ++i) EXPECT_EQ(Species(i).r, before.table.rows[i].r);
+        Fails(Load_P_File, Write("c\n" + std::to_string(n) + " 5 0.5\nx\ny\n"),
+              ErrorKind::InputPastEnd);
+    }
+}
+
+TEST_F(PFile, FiftyOneSpeciesFillTheTableAndFiftyTwoFailAtValue51OfLine3) {
+    Load_P_File(Write(P_Text(51)));
+    Expect_Rows_Filled(51);
+
+    SetUp();
+    std::string rates;
+    for (int i = 0; i < 52; ++i) rates += (i == 51 ? std::string("notanumber") : "1") + " ";
+    std::string msg =
+        Fails(Load_P_File, Write(With_Line(P_Text(52), 3, rates)), ErrorKind::SubscriptOutOfRange);
+    EXPECT_NE(msg.find("line 3, value 51"), std::string::npos) << msg;
+    rates.pop_back();  // no space after value 51: taking it fails first
+    Fails(Load_P_File, Write(With_Line(P_Text(52), 3, rates)), ErrorKind::InvalidCall);
+}
+
+TEST_F(PFile, LinesAfterTheLastNeededOneAreNeverRead) {
+    Load_P_File(Write(P_Text(2) + "\x01\x02 garbage \n\n"));
+    Expect_Rows_Filled(2);
+}
+
+TEST_F(PFile, ASmallerFileLeavesWhatALargerOneSet) {
+    Load_P_File(Write(P_Text(5)));
+    Load_P_File(Write(With_Line(P_Text(3), 4, "9.5 1.25 2.25 ")));
+    EXPECT_EQ(Nanimals, 3);
+    EXPECT_EQ(Species(0).x, 9.5);
+    EXPECT_EQ(Species(4).x, 4.25);
+    EXPECT_EQ(Species(2).a[3], 203.75);
+}
+
+TEST_F(PFile, AFailedLoadLeavesEveryGlobalAsItWas) {
+    // The last matrix row fails after every other value would have been stored.
+    const std::string msg =
+        Fails(Load_P_File, Write(With_Line(P_Text(3), 8, "1 2 three ")), ErrorKind::TypeMismatch);
+    EXPECT_NE(msg.find(dir_), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 8, value 2"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("\"three\""), std::string::npos) << msg;
+    Fails(Load_P_File, Write(P_Text(3).substr(0, P_Text(3).rfind('\n', P_Text(3).size() - 2))),
+          ErrorKind::InputPastEnd);
+    Fails(Load_P_File, dir_, ErrorKind::FileNotFound);
+}
+
+TEST(FindSpaces, RecordsPositionsThenAZeroAndLeavesTheRest) {
+    std::array<int16_t, 101> pos;
+    pos.fill(-9);
+    Find_Spaces("ab c  d", pos);
+    EXPECT_EQ((std::vector<int16_t>(pos.begin(), pos.begin() + 6)),
+              (std::vector<int16_t>{0, 3, 5, 6, 0, -9}));
+    EXPECT_EQ(Take_Value("ab c  d", pos, 0), "ab");
+    EXPECT_EQ(Take_Value("ab c  d", pos, 2), "");
+    EXPECT_THROW(Take_Value("ab c  d", pos, 3), LvError);  // no space after "d"
+
+    std::string far(32767, 'x');
+    far += ' ';
+    try {
+        Find_Spaces(far, pos);
+        ADD_FAILURE();
+    } catch (const LvError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Overflow);
+    }
+    far[32766] = ' ';  // a space at 32767 is still a position
+    Find_Spaces(far.substr(0, 32767), pos);
+    EXPECT_EQ(pos[1], 32767);
+}
+
+}  // namespace
