@@ -1,0 +1,140 @@
+// The strip chart's pixels: the erase line, the marks, rounding of rows, the wrap.
+#include <QTest>
+
+#include "Globals.h"
+#include "LvError.h"
+#include "StripChart.h"
+
+namespace {
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb Black = 0xFF000000;
+
+void setSpecies(int i, double x, int32_t color) {
+    Species(i).x = x;
+    Species(i).Color = color;
+}
+
+QRgb at(const QImage& img, int x, int y) {
+    return img.pixel(x, y);
+}
+}  // namespace
+
+class StripChartTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() {
+        PlotColumn = 0;
+        Nanimals = 0;
+    }
+
+    void eraseLineCoversOnlyItsColumn() {
+        QImage img(20, 10, QImage::Format_RGB32);
+        img.fill(Black);
+        StripChart chart(img);
+        PlotColumn = 5;
+        const int16_t n = 0;
+        QCOMPARE(chart.Graph_Populations(n), 5);
+        QCOMPARE(PlotColumn, int16_t(6));
+        for (int y = 0; y < 10; ++y) {
+            QCOMPARE(at(img, 5, y), White);
+            QCOMPARE(at(img, 4, y), Black);
+            QCOMPARE(at(img, 6, y), Black);
+        }
+    }
+
+    void marksAtTheRowsOfTheirPopulations() {
+        // H = 250 as in the window: population 0 on row 250 (only row 249 inside),
+        // population 1 on row 0 (rows 0 and 1 inside).
+        QImage img(700, 250, QImage::Format_RGB32);
+        img.fill(Black);
+        StripChart chart(img);
+        setSpecies(0, 0.0, 0x0000FF);  // red in the low byte
+        setSpecies(1, 1.0, 0x00FF00);
+        setSpecies(2, 0.5, 0xFF0000);
+        const int16_t n = 3;
+        chart.Graph_Populations(n);
+        QCOMPARE(at(img, 0, 249), qRgb(255, 0, 0));
+        QCOMPARE(at(img, 0, 248), White);
+        QCOMPARE(at(img, 0, 0), qRgb(0, 255, 0));
+        QCOMPARE(at(img, 0, 1), qRgb(0, 255, 0));
+        QCOMPARE(at(img, 0, 2), White);
+        for (int y : {124, 125, 126}) QCOMPARE(at(img, 0, y), qRgb(0, 0, 255));
+        QCOMPARE(at(img, 0, 123), White);
+        QCOMPARE(at(img, 0, 127), White);
+        QCOMPARE(at(img, 1, 125), Black);  // nothing beyond the column
+    }
+
+    void halfwayRowsGoToTheEvenRow() {
+        // H = 8 makes K = 1/8 exact: x = 0.4375 gives row 4.5, x = 0.5625 row 3.5; both
+        // round to 4, so each mark covers rows 3 to 5 and no more.
+        for (double x : {0.4375, 0.5625}) {
+            QImage img(4, 8, QImage::Format_RGB32);
+            img.fill(Black);
+            StripChart chart(img);
+            PlotColumn = 0;
+            setSpecies(0, x, 0x123456);
+            const int16_t n = 1;
+            chart.Graph_Populations(n);
+            const QRgb c = qRgb(0x56, 0x34, 0x12);
+            QCOMPARE(at(img, 0, 2), White);
+            QCOMPARE(at(img, 0, 3), c);
+            QCOMPARE(at(img, 0, 4), c);
+            QCOMPARE(at(img, 0, 5), c);
+            QCOMPARE(at(img, 0, 6), White);
+        }
+    }
+
+    void laterSpeciesShowWhereMarksOverlap() {
+        QImage img(4, 8, QImage::Format_RGB32);
+        StripChart chart(img);
+        setSpecies(0, 0.5, 0x0000FF);
+        setSpecies(1, 0.5, 0x00FF00);
+        const int16_t n = 2;
+        chart.Graph_Populations(n);
+        for (int y : {3, 4, 5}) QCOMPARE(at(img, 0, y), qRgb(0, 255, 0));
+    }
+
+    void wrapsOnlyPastTheWidthAfterItsPause() {
+        QImage img(700, 250, QImage::Format_RGB32);
+        img.fill(Black);
+        StripChart chart(img);
+        int pauses = 0;
+        int columnAtPause = -1;
+        chart.setWrapPause([&] {
+            ++pauses;
+            columnAtPause = PlotColumn;
+        });
+        setSpecies(0, 0.5, 0x0000FF);
+        const int16_t n = 1;
+        PlotColumn = 699;
+        QCOMPARE(chart.Graph_Populations(n), 699);
+        // Equal to the width: no wrap, the column just outside the surface is drawn.
+        QCOMPARE(chart.Graph_Populations(n), 700);
+        QCOMPARE(pauses, 0);
+        QCOMPARE(PlotColumn, int16_t(701));
+        QCOMPARE(at(img, 0, 125), Black);
+        // Past the width: the pause, then column 0.
+        QCOMPARE(chart.Graph_Populations(n), 0);
+        QCOMPARE(pauses, 1);
+        QCOMPARE(columnAtPause, 701);
+        QCOMPARE(PlotColumn, int16_t(1));
+        QCOMPARE(at(img, 0, 125), qRgb(255, 0, 0));
+        QCOMPARE(at(img, 0, 0), White);
+    }
+
+    void clearFillsWhiteAndHugePopulationsOverflow() {
+        QImage img(10, 10, QImage::Format_RGB32);
+        img.fill(Black);
+        StripChart chart(img);
+        chart.Clear();
+        for (int x = 0; x < 10; ++x)
+            for (int y = 0; y < 10; ++y) QCOMPARE(at(img, x, y), White);
+        // A row beyond 16 bits is an overflow, not a wrapped-around mark.
+        setSpecies(0, -1e6, 0);
+        const int16_t n = 1;
+        QVERIFY_THROWS_EXCEPTION(LvError, chart.Graph_Populations(n));
+    }
+};
+
+QTEST_GUILESS_MAIN(StripChartTest)
+#include "StripChartTest.moc"
