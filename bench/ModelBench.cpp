@@ -12,7 +12,7 @@ namespace {
 
 // A window that does nothing: what is left is the model's own cost.
 class NullView : public ModelView {
-public:
+  public:
     void Clear_Picture() override {}
     void Graph_Populations(const int16_t&) override {}
     void Set_Info_Caption(const std::string&) override {}
@@ -25,10 +25,9 @@ constexpr int16_t BenchPlotInterval = 9;
 
 void setNsPerStep(benchmark::State& state, long long steps) {
     // Inverted rate of steps * 1e-9: nanoseconds per step.
-    state.counters["ns_per_step"] =
-        benchmark::Counter(static_cast<double>(steps) * 1e-9,
-                           benchmark::Counter::kIsIterationInvariantRate |
-                               benchmark::Counter::kInvert);
+    state.counters["ns_per_step"] = benchmark::Counter(
+        static_cast<double>(steps) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_RunModel(benchmark::State& state) {

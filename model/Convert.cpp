@@ -1,19 +1,25 @@
 #include "Convert.h"
 
+#include <locale.h>
+
 #include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
+#include <optional>
 
 #include "LvError.h"
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void mismatch(std::string_view text) {
     throw LvError(ErrorKind::TypeMismatch, "not a number: " + Quote_For_Message(std::string(text)));
@@ -66,8 +72,8 @@ double Text_To_Double(std::string_view text) {
     // (which Qt sets from the environment) must not change how a file reads.
     const double value = strtod_l(plain.c_str(), &end, cLocale());
     if (errno == ERANGE && std::isinf(value))
-        throw LvError(ErrorKind::Overflow, "number out of range: " +
-                                               Quote_For_Message(std::string(text)));
+        throw LvError(ErrorKind::Overflow,
+                      "number out of range: " + Quote_For_Message(std::string(text)));
     // A result too small for a double is used as it comes out (zero or subnormal).
     return value;
 }
@@ -111,7 +117,16 @@ std::string Format_Fixed6(double value) {
     return out;
 }
 
+namespace {
+std::optional<std::string> separatorOverride;
+}  // namespace
+
+void Override_Locale_Decimal_Separator(const char* separator) {
+    separatorOverride = separator ? std::optional<std::string>(separator) : std::nullopt;
+}
+
 std::string Locale_Decimal_Separator() {
+    if (separatorOverride) return *separatorOverride;
     const lconv* lc = std::localeconv();
     if (lc == nullptr || lc->decimal_point == nullptr || lc->decimal_point[0] == '\0') return ".";
     return lc->decimal_point;

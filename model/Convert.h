@@ -26,3 +26,8 @@ std::string Format_Fixed6(double value);
 
 // The user's locale decimal separator (from the C library's current LC_NUMERIC).
 std::string Locale_Decimal_Separator();
+
+// Makes Locale_Decimal_Separator() answer `separator` instead of asking the C library, so
+// that the rules for a comma locale can be checked on a machine that has none; nullptr
+// goes back to the C library.
+void Override_Locale_Decimal_Separator(const char* separator);

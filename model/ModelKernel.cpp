@@ -105,14 +105,20 @@ template <int W>
     }
 }
 
-void stepGeneric(KernelState& s, double dt) { stepAll<2, 4>(s, dt); }
-void renormaliseGeneric(KernelState& s, double d0, double dist) { renormaliseAll<2>(s, d0, dist); }
+void stepGeneric(KernelState& s, double dt) {
+    stepAll<2, 4>(s, dt);
+}
+void renormaliseGeneric(KernelState& s, double d0, double dist) {
+    renormaliseAll<2>(s, d0, dist);
+}
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LV_KERNEL_X86 1
 // Four blocks of four rows: eight accumulators, the rest of the sixteen registers for the
 // broadcasts and the loads.
-[[gnu::target("avx2")]] void stepAvx2(KernelState& s, double dt) { stepAll<4, 4>(s, dt); }
+[[gnu::target("avx2")]] void stepAvx2(KernelState& s, double dt) {
+    stepAll<4, 4>(s, dt);
+}
 [[gnu::target("avx2")]] void renormaliseAvx2(KernelState& s, double d0, double dist) {
     renormaliseAll<4>(s, d0, dist);
 }
@@ -140,10 +146,13 @@ struct KernelOps {
 KernelOps opsFor(KernelIsa isa) {
     switch (isa) {
 #ifdef LV_KERNEL_X86
-    case KernelIsa::Avx512: return {stepAvx512, renormaliseAvx512};
-    case KernelIsa::Avx2: return {stepAvx2, renormaliseAvx2};
+        case KernelIsa::Avx512:
+            return {stepAvx512, renormaliseAvx512};
+        case KernelIsa::Avx2:
+            return {stepAvx2, renormaliseAvx2};
 #endif
-    default: return {stepGeneric, renormaliseGeneric};
+        default:
+            return {stepGeneric, renormaliseGeneric};
     }
 }
 
@@ -168,19 +177,26 @@ KernelOps& currentOps() {
 
 }  // namespace
 
-void Kernel_Step(KernelState& s, double dt) { currentOps().step(s, dt); }
+void Kernel_Step(KernelState& s, double dt) {
+    currentOps().step(s, dt);
+}
 
 void Kernel_Renormalise(KernelState& s, double d0, double dist) {
     currentOps().renormalise(s, d0, dist);
 }
 
-KernelIsa Kernel_Isa() { return currentIsa(); }
+KernelIsa Kernel_Isa() {
+    return currentIsa();
+}
 
 bool Kernel_Isa_Supported(KernelIsa isa) {
     switch (isa) {
-    case KernelIsa::Generic: return true;
-    case KernelIsa::Avx2: return bestIsa() != KernelIsa::Generic;
-    case KernelIsa::Avx512: return bestIsa() == KernelIsa::Avx512;
+        case KernelIsa::Generic:
+            return true;
+        case KernelIsa::Avx2:
+            return bestIsa() != KernelIsa::Generic;
+        case KernelIsa::Avx512:
+            return bestIsa() == KernelIsa::Avx512;
     }
     return false;
 }
@@ -193,9 +209,12 @@ void Set_Kernel_Isa(std::optional<KernelIsa> isa) {
 
 const char* Kernel_Isa_Name(KernelIsa isa) {
     switch (isa) {
-    case KernelIsa::Generic: return "generic";
-    case KernelIsa::Avx2: return "avx2";
-    case KernelIsa::Avx512: return "avx512f";
+        case KernelIsa::Generic:
+            return "generic";
+        case KernelIsa::Avx2:
+            return "avx2";
+        case KernelIsa::Avx512:
+            return "avx512f";
     }
     return "?";
 }

@@ -14,7 +14,9 @@
 #include "ModelKernel.h"
 #include "ModelView.h"
 
-std::string Info_Caption(double le) { return "LE = " + Format_Fixed6(le) + "\r\n\r\n"; }
+std::string Info_Caption(double le) {
+    return "LE = " + Format_Fixed6(le) + "\r\n\r\n";
+}
 
 namespace {
 
@@ -30,14 +32,22 @@ constexpr unsigned MxcsrInvalid = 0x01, MxcsrDivByZero = 0x04, MxcsrOverflow = 0
 inline unsigned failureFlags() {
     return _mm_getcsr() & (MxcsrInvalid | MxcsrDivByZero | MxcsrOverflow);
 }
-inline bool overflowRaised(unsigned f) { return f & MxcsrOverflow; }
-inline bool divByZeroRaised(unsigned f) { return f & MxcsrDivByZero; }
+inline bool overflowRaised(unsigned f) {
+    return f & MxcsrOverflow;
+}
+inline bool divByZeroRaised(unsigned f) {
+    return f & MxcsrDivByZero;
+}
 #else
 inline unsigned failureFlags() {
     return static_cast<unsigned>(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW));
 }
-inline bool overflowRaised(unsigned f) { return f & FE_OVERFLOW; }
-inline bool divByZeroRaised(unsigned f) { return f & FE_DIVBYZERO; }
+inline bool overflowRaised(unsigned f) {
+    return f & FE_OVERFLOW;
+}
+inline bool divByZeroRaised(unsigned f) {
+    return f & FE_DIVBYZERO;
+}
 #endif
 
 // Names the first failure of a step from its flags. With finite inputs an invalid operation
@@ -53,7 +63,7 @@ inline bool divByZeroRaised(unsigned f) { return f & FE_DIVBYZERO; }
 // Round to nearest, and subnormal results kept (species that die out decay through them):
 // the run sets this up and gives the caller its own environment back, flags included.
 class FloatEnvironment {
-public:
+  public:
     FloatEnvironment() {
         std::fegetenv(&saved_);
         std::fesetround(FE_TONEAREST);
@@ -63,11 +73,13 @@ public:
 #endif
         std::feclearexcept(FE_ALL_EXCEPT);
     }
-    ~FloatEnvironment() { std::fesetenv(&saved_); }
+    ~FloatEnvironment() {
+        std::fesetenv(&saved_);
+    }
     FloatEnvironment(const FloatEnvironment&) = delete;
     FloatEnvironment& operator=(const FloatEnvironment&) = delete;
 
-private:
+  private:
     std::fenv_t saved_;
 };
 
@@ -119,7 +131,6 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
 
     for (;;) {
         const long long step = StepCount + 1;
-        if (TotalTime > 0) t = dt + t;
         const int n = Nanimals;
         if (n != s.n) {
             try {
@@ -130,22 +141,37 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         }
         const double h = dt;
 
-        Kernel_Step(s, h);
-        double SumSq = 0;
-        for (int k = 0; k < n; ++k) SumSq = s.sq[k] + SumSq;
-        const double Dist = std::sqrt(SumSq);
-
-        if (h == 0 || !(Dist > 0)) {
+        // The arithmetic of one step, from the start-of-step state to new values that are not
+        // yet the table's: it can be done again and gives the same results.
+        double tNew = t, LENew = LESum, Dist = 0;
+        auto arithmetic = [&]() -> bool {
+            tNew = TotalTime > 0 ? h + t : t;
+            Kernel_Step(s, h);
+            double SumSq = 0;
+            for (int k = 0; k < n; ++k) SumSq = s.sq[k] + SumSq;
+            Dist = std::sqrt(SumSq);
+            if (h == 0 || !(Dist > 0)) return false;  // 1 / dt or the logarithm would fail
+            LENew = (1 / h) * std::log(Dist / d0) + LESum;
+            Kernel_Renormalise(s, d0, Dist);
+            return true;
+        };
+        bool complete = arithmetic();
+        // One read of the status per step. Flags may also come from the window's own work
+        // since the last step; then the step is done again on clear flags to tell.
+        if (failureFlags()) {
+            std::feclearexcept(FE_ALL_EXCEPT);
+            complete = arithmetic();
             if (const unsigned flags = failureFlags()) failFromFlags(flags, step);
+        }
+        if (!complete) {
             if (h == 0) failAt(ErrorKind::DivisionByZero, step, "1 / dt with dt = 0");
             failAt(ErrorKind::InvalidCall, step,
                    "logarithm of a distance of 0 between the run and its perturbed copy");
         }
-        LESum = (1 / h) * std::log(Dist / d0) + LESum;
-        Kernel_Renormalise(s, d0, Dist);
-        if (const unsigned flags = failureFlags()) failFromFlags(flags, step);
 
         // The step is complete: it becomes the table's state.
+        t = tNew;
+        LESum = LENew;
         StepCount = step;
         s.from = 1 - s.from;
         const double* x = s.x[s.from];
@@ -158,8 +184,6 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             PlotCount = 0;
         }
         view.Do_Events();
-        // Flags the window's own work raised are not the model's.
-        if (failureFlags()) std::feclearexcept(FE_ALL_EXCEPT);
 
         if (TotalTime > 0 && t >= TotalTime) Running = false;
         if (StopRequested == -1 || !Running) break;

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "ModelKernel.h"
+#include "ModelRun.h"
+#include "ModelTestSupport.h"
+#include "ScalarBaseline.h"
+
+// The fast run must give the results of the plain evaluation bit for bit: any fused
+// multiply-add, reordered or split sum, flushed subnormal or skipped clamp shows up here.
+
+namespace {
+
+class Exactness : public ::testing::Test {
+  protected:
+    void SetUp() override { Reset_Globals(); }
+    void TearDown() override { Set_Kernel_Isa(std::nullopt); }
+    RecordingView view;
+};
+
+std::vector<KernelIsa> supportedIsas() {
+    std::vector<KernelIsa> out;
+    for (KernelIsa isa : {KernelIsa::Generic, KernelIsa::Avx2, KernelIsa::Avx512})
+        if (Kernel_Isa_Supported(isa)) out.push_back(isa);
+    return out;
+}
+
+TEST_F(Exactness, ChaoticFourSpeciesOver80001StepsMatchesThePlainEvaluation) {
+    Load_Chaotic_Four();
+    dt = 0.01;
+    TotalTime = 800;
+    ReferenceRun ref(Species, 4);
+    Run_Model(view, Nanimals, 32767 / 2, TotalTime);
+    ASSERT_EQ(view.steps, 80001);
+    for (long long s = 0; s < 80001; ++s) ref.step(0.01);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x)) << "species " << k;
+    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    // Chaotic indeed: nearby trajectories part, so every rounding difference would grow.
+    EXPECT_GT(LE, 0.005);
+    EXPECT_LT(LE, 0.05);
+}
+
+TEST_F(Exactness, EveryInstructionSetGivesTheBaselinesResults) {
+    for (int n : {4, 10, 51}) {
+        SpeciesTable start{};
+        Fill_Bench_Model(start, n);
+        SpeciesTable base = start;
+        const long long steps = Steps_For(30, 0.01);
+        const double baseLE = Scalar_Baseline_Run(base, n, 0.01, steps);
+        for (KernelIsa isa : supportedIsas()) {
+            Set_Kernel_Isa(isa);
+            ASSERT_EQ(Kernel_Isa(), isa);
+            Reset_Globals();
+            Species = start;
+            Nanimals = static_cast<int16_t>(n);
+            dt = 0.01;
+            TotalTime = 30;
+            view = RecordingView{};
+            Run_Model(view, Nanimals, 7, TotalTime);
+            ASSERT_EQ(view.steps, steps);
+            for (int k = 0; k < n; ++k)
+                ASSERT_EQ(Bits(Species.rows[k].x), Bits(base.rows[k].x))
+                    << "N " << n << ", " << Kernel_Isa_Name(isa) << ", species " << k;
+            EXPECT_EQ(Bits(LE), Bits(baseLE)) << "N " << n << ", " << Kernel_Isa_Name(isa);
+        }
+    }
+}
+
+// Every species count from 1 block to 7, with populations that clamp, decay to subnormals
+// and grow, checked against the in-test evaluation step by step.
+TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
+    for (KernelIsa isa : supportedIsas()) {
+        Set_Kernel_Isa(isa);
+        for (int n = 2; n <= 51; ++n) {
+            Reset_Globals();
+            for (int k = 0; k < n; ++k) {
+                SpeciesRec& row = Species.rows[k];
+                row.x = 0.05 + 0.9 * ((k * 37) % 101) / 101.0;
+                // Every fifth species overshoots (r dt = 2.6), every seventh dies out.
+                row.r = k % 5 == 3 ? 260 : k % 7 == 6 ? -40 : 0.3 + 0.02 * k;
+                for (int j = 0; j < n; ++j)
+                    row.a[j] = j == k ? 1 : 0.5 * (((j * 13 + k * 7) % 17) / 17.0) / n;
+            }
+            Nanimals = static_cast<int16_t>(n);
+            dt = 0.01;
+            TotalTime = -1;
+            ReferenceRun ref(Species, n);
+            bool same = true;
+            view = RecordingView{};
+            view.onEvents = [&](RecordingView& v) {
+                ref.step(0.01);
+                for (int k = 0; k < n; ++k)
+                    same = same && Bits(Species.rows[k].x) == Bits(ref.sp.rows[k].x);
+                if (!same || v.steps == 1200) StopRequested = -1;
+            };
+            Run_Model(view, Nanimals, 0, TotalTime);
+            ASSERT_TRUE(same) << "N " << n << ", " << Kernel_Isa_Name(isa) << ", step "
+                              << view.steps;
+            ASSERT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            if (n >= 4) {
+                EXPECT_GT(ref.clamps, 0) << "N " << n;
+            }
+        }
+    }
+}
+
+TEST_F(Exactness, SubnormalPopulationsAreCarriedNotFlushed) {
+    Nanimals = 8;
+    for (int k = 0; k < 8; ++k) {
+        Species.rows[k].x = 0.5;
+        Species.rows[k].r = k == 1 ? 0 : -30;
+    }
+    dt = 0.01;
+    TotalTime = -1;
+    ReferenceRun ref(Species, 8);
+    bool sawSubnormal = false;
+    view.onEvents = [&](RecordingView& v) {
+        ref.step(0.01);
+        sawSubnormal = sawSubnormal || std::fpclassify(Species.rows[0].x) == FP_SUBNORMAL;
+        if (v.steps == 2050) StopRequested = -1;
+    };
+    Run_Model(view, Nanimals, 0, TotalTime);
+    EXPECT_TRUE(sawSubnormal);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x));
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Globals.h"
+#include "ModelView.h"
+
+// A view that records what the model run asks of the window, and lets a test act from
+// inside the run (as the Stop button does) through `onEvents`.
+class RecordingView : public ModelView {
+  public:
+    void Clear_Picture() override {
+        calls.push_back("clear");
+        ++clears;
+    }
+    void Graph_Populations(const int16_t& n) override {
+        calls.push_back("graph");
+        graphSteps.push_back(steps + 1);  // drawn inside the step whose events come next
+        graphCounts.push_back(n);
+    }
+    void Set_Info_Caption(const std::string& caption) override {
+        calls.push_back("caption");
+        captions.push_back(caption);
+    }
+    void Do_Events() override {
+        ++steps;
+        if (keepCalls) calls.push_back("events");
+        if (onEvents) onEvents(*this);
+    }
+
+    std::vector<std::string> calls;
+    bool keepCalls = false;  // "events" entries only when asked: long runs make many
+    int clears = 0;
+    long long steps = 0;  // one Do_Events per step
+    std::vector<long long> graphSteps;
+    std::vector<int16_t> graphCounts;
+    std::vector<std::string> captions;
+    std::function<void(RecordingView&)> onEvents;
+};
+
+// Every global back to its program-start value.
+inline void Reset_Globals() {
+    Species = SpeciesTable{};
+    Nanimals = 0;
+    TotalTime = 0;
+    dt = 0;
+    StopRequested = 0;
+    PlotColumn = 0;
+    LE = 0;
+}
+
+// A plain evaluation of the model written from the formulas, one operation at a time, on
+// its own copy of the table: the yardstick for exactness.
+struct ReferenceRun {
+    explicit ReferenceRun(const SpeciesTable& table, int n) : sp(table), n(n) {
+        for (int i = 0; i < n; ++i) Xe[i] = sp.rows[i].x;
+        Xe[1] = d0 + sp.rows[1].x;
+    }
+
+    void step(double h) {
+        double XOld[MaxSpecies], XeOld[MaxSpecies];
+        for (int i = 0; i < n; ++i) {
+            XOld[i] = sp.rows[i].x;
+            XeOld[i] = Xe[i];
+        }
+        double SumSq = 0;
+        for (int k = 0; k < n; ++k) {
+            double S = 0, Se = 0;
+            for (int j = 0; j < n; ++j) {
+                S = sp.rows[k].a[j] * XOld[j] + S;
+                Se = sp.rows[k].a[j] * XeOld[j] + Se;
+            }
+            double& x = sp.rows[k].x;
+            const double r = sp.rows[k].r;
+            const double g = (r * x) * (1 - S);
+            x = h * g + x;
+            const double ge = (Xe[k] * r) * (1 - Se);
+            Xe[k] = h * ge + Xe[k];
+            const double diff = x - Xe[k];
+            SumSq = diff * diff + SumSq;
+            if (x >= 1) {
+                x = 0.9999999;
+                ++clamps;
+            }
+        }
+        const double Dist = std::sqrt(SumSq);
+        LESum = (1 / h) * std::log(Dist / d0) + LESum;
+        ++steps;
+        for (int i = 0; i < n; ++i) Xe[i] = ((Xe[i] - sp.rows[i].x) * d0) / Dist + sp.rows[i].x;
+    }
+
+    double le() const { return LESum / static_cast<double>(steps); }
+
+    const double d0 = std::pow(10.0, -12.0);
+    SpeciesTable sp;
+    int n;
+    double Xe[MaxSpecies] = {};
+    double LESum = 0;
+    long long steps = 0;
+    long long clamps = 0;
+};
+
+// The chaotic four-species competition system of Vano et al. (2006).
+inline void Load_Chaotic_Four() {
+    static const double r[4] = {1, 0.72, 1.53, 1.27};
+    static const double a[4][4] = {
+        {1, 1.09, 1.52, 0}, {0, 1, 0.44, 1.36}, {2.33, 0, 1, 0.47}, {1.21, 0.51, 0.35, 1}};
+    static const double x[4] = {0.3, 0.4, 0.5, 0.6};
+    for (int k = 0; k < 4; ++k) {
+        for (int j = 0; j < 4; ++j) Species.rows[k].a[j] = a[k][j];
+        Species.rows[k].r = r[k];
+        Species.rows[k].x = x[k];
+    }
+    Nanimals = 4;
+}
+
+inline uint64_t Bits(double v) {
+    uint64_t b;
+    __builtin_memcpy(&b, &v, sizeof b);
+    return b;
+}
