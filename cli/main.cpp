@@ -44,7 +44,9 @@ const char* const Usage =
     "  --width PX        inner width of the chart (default 700)\n"
     "  --height PX       inner height of the chart (default 250)\n"
     "  --image FILE      write the strip chart as a Windows bitmap under exactly this name\n"
-    "  --json            print one JSON object instead of the caption line\n"
+    "  --json            print one JSON object instead of the caption line: LE, steps,\n"
+    "                    t (model time covered), N, TotalTime, dt, PlotInterval and x\n"
+    "                    (final populations of rows 0 to N-1), 17 significant digits\n"
     "  --help            print this text\n";
 
 struct UsageError {
