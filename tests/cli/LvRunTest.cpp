@@ -236,7 +236,9 @@ TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {
         EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.args;
-        if (c.status == 2) EXPECT_NE(r.err.find("Usage: lv-run"), std::string::npos);
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("Usage: lv-run"), std::string::npos);
+        }
     }
     // The style follows the extension unless told: a row-style file named .DAT needs --style.
     const std::string upper = Write("rows.DAT", Slurp(good));
