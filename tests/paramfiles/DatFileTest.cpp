@@ -145,7 +145,8 @@ TEST_F(DatFile, AFailedLoadLeavesEveryGlobalAsItWas) {
     EXPECT_NE(msg.find(dir_), std::string::npos) << msg;
     EXPECT_NE(msg.find("line 17"), std::string::npos) << msg;
     Fails(Load_Dat_File, dir_ + "/missing.dat", ErrorKind::FileNotFound);
-    Fails(Load_Dat_File, Write(Dat_Text(3).substr(0, Dat_Text(3).find("'1.5'"))), ErrorKind::InputPastEnd);
+    Fails(Load_Dat_File, Write(Dat_Text(3).substr(0, Dat_Text(3).find("'1.5'"))),
+          ErrorKind::InputPastEnd);
 }
 
 }  // namespace
