@@ -20,17 +20,17 @@ struct alignas(64) KernelState {
     double r[KernelLanes];
     double x[2][KernelLanes];   // main trajectory: [from] start of step, [1 - from] new
     double xe[2][KernelLanes];  // perturbed trajectory, same pairing
-    double sq[KernelLanes];     // (x(k) - Xe(k))^2 of this step, before the clamp
     int from;                   // which half of x and xe holds the start-of-step values
     int n;                      // rows in use; -1 until the first step loads them
 };
 
 enum class KernelIsa { Generic, Avx2, Avx512 };
 
-// Steps 10.1 to 10.5 of a model step for lanes 0 to n - 1: the start-of-step sums, the Euler
-// updates of both trajectories, the squared differences and the clamp. Reads x[from] and
-// xe[from]; writes x[1 - from], xe[1 - from] and sq.
-void Kernel_Step(KernelState& s, double dt);
+// The loop over the species of a model step for rows 0 to n - 1: the start-of-step sums, the
+// Euler updates of both trajectories, the clamp, and the sum of the squared differences taken
+// before the clamp, in row order, which it returns. Reads x[from] and xe[from]; writes
+// x[1 - from] and xe[1 - from].
+double Kernel_Step(KernelState& s, double dt);
 
 // Pulls the new perturbed populations back to the distance d0 of the (clamped) main ones:
 // xe = ((xe - x) * d0) / Dist + x on the new half.

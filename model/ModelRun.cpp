@@ -99,7 +99,6 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
         s.xe[s.from][k] = in ? XeAll[k] : 0;
         s.x[1 - s.from][k] = 0;
         s.xe[1 - s.from][k] = 0;
-        s.sq[k] = 0;
         for (int j = 0; j < MaxSpecies; ++j) s.aT[j][k] = in && j < used ? row->a[j] : 0;
     }
     s.n = n;
@@ -146,13 +145,13 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         double tNew = t, LENew = LESum, Dist = 0;
         auto arithmetic = [&]() -> bool {
             tNew = TotalTime > 0 ? h + t : t;
-            Kernel_Step(s, h);
-            double SumSq = 0;
-            for (int k = 0; k < n; ++k) SumSq = s.sq[k] + SumSq;
+            const double SumSq = Kernel_Step(s, h);
             Dist = std::sqrt(SumSq);
             if (h == 0 || !(Dist > 0)) return false;  // 1 / dt or the logarithm would fail
-            LENew = (1 / h) * std::log(Dist / d0) + LESum;
+            // The renormalisation starts the next step's chain; its divisions go first so the
+            // exponent's division and logarithm, needed by no later step, wait for them.
             Kernel_Renormalise(s, d0, Dist);
+            LENew = (1 / h) * std::log(Dist / d0) + LESum;
             return true;
         };
         bool complete = arithmetic();
