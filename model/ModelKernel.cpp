@@ -22,7 +22,7 @@ struct Lanes {
 // for each, and the loads, not the arithmetic, then bound the loop.
 template <typename V>
 [[gnu::always_inline]] inline void inRegister(V& v) {
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
     asm("" : "+v"(v));
 #else
     (void)v;
