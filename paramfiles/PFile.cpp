@@ -1,0 +1,122 @@
+#include <string>
+
+#include "Convert.h"
+#include "Globals.h"
+#include "LoadState.h"
+#include "LvError.h"
+#include "ParamFiles.h"
+#include "TextFile.h"
+
+namespace {
+
+// 1-based position of the first space at or after position `from`, 0 if none: as a 16-bit
+// position, so a space beyond 32767 is an overflow.
+int16_t Space_Position(const std::string& line, int from) {
+    const std::size_t found = line.find(' ', static_cast<std::size_t>(from - 1));
+    if (found == std::string::npos) return 0;
+    if (found + 1 > MaxLineLength)
+        throw LvError(ErrorKind::Overflow,
+                      "a space at position " + std::to_string(found + 1) + ", beyond 32767");
+    return static_cast<int16_t>(found + 1);
+}
+
+// The `length` characters from 1-based position `start`; a negative length is an invalid
+// argument, a start past the end gives an empty text.
+std::string Mid(const std::string& line, int start, int length, const char* missing) {
+    if (length < 0) throw LvError(ErrorKind::InvalidCall, missing);
+    const auto from = static_cast<std::size_t>(start - 1);
+    if (from >= line.size()) return {};
+    return line.substr(from, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+void Find_Spaces(const std::string& line, std::array<int16_t, 101>& positions) {
+    positions[0] = 0;
+    for (long k = 1;; ++k) {
+        if (k > 100)
+            throw LvError(ErrorKind::SubscriptOutOfRange,
+                          "SpacePos(101): a line may hold at most 99 spaces");
+        const int16_t at = Space_Position(line, positions[k - 1] + 1);
+        positions[k] = at;
+        if (at == 0) return;
+    }
+}
+
+void Find_Spaces(const std::string& line) {
+    Find_Spaces(line, SpacePos);
+}
+
+std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& positions, int k) {
+    Check_Index(k, 101, "SpacePos");
+    Check_Index(k + 1L, 101, "SpacePos");
+    const int16_t start = Checked_Add16(positions[k], 1);
+    const int length = positions[k + 1] - positions[k] - 1;
+    return Mid(line, start, length, "no space after the value");
+}
+
+void Load_P_File(const std::string& path) {
+    LoadState s = LoadState::From_Globals();
+
+    TextFile file(path);
+    file.Skip_Line();
+
+    // Line 2: count, run time and time step, split at its first two spaces.
+    std::string line = file.Read_Line();
+    int16_t b = 0, d = 0;
+    std::string shown = line;
+    On_Line(file, "species count", shown, [&] {
+        b = Space_Position(line, 1);
+        shown = Mid(line, 1, b - 1, "no space after the species count");
+        s.n = Text_To_Int16(shown);
+    });
+    shown = line;
+    On_Line(file, "run time", shown, [&] {
+        d = Space_Position(line, Checked_Add16(b, 1));
+        shown = Mid(line, Checked_Add16(b, 1), d - b - 1, "no space after the run time");
+        s.totalTime = Text_To_Double(shown);
+    });
+    shown = line;
+    On_Line(file, "time step", shown, [&] {
+        const int16_t from = Checked_Add16(d, 1);
+        shown = Mid(line, from, static_cast<int>(line.size()) - from + 1, "");
+        s.dt = Text_To_Double(shown);
+    });
+    const int16_t N = s.n;
+
+    // Value lines: split, then per value take the text, check the row, convert, store. The
+    // row is checked after the text is taken, so a count above 51 fails at value 51 of
+    // line 3 unless that value has no space after it.
+    auto readValues = [&](auto store) {
+        const std::string values = file.Read_Line();
+        std::string shownValue = values;
+        On_Line(file, "", shownValue, [&] { Find_Spaces(values, s.spacePos); });
+        for (int k = 0; k < N; ++k) {
+            shownValue = values;
+            On_Line(file, "value " + std::to_string(k), shownValue, [&] {
+                shownValue = Take_Value(values, s.spacePos, k);
+                store(k, shownValue);
+            });
+        }
+    };
+    readValues([&](int i, const std::string& v) {
+        SpeciesRec& rec = s.table(i);
+        rec.r = Text_To_Double(v);
+    });
+    readValues([&](int i, const std::string& v) {
+        SpeciesRec& rec = s.table(i);
+        rec.x = Text_To_Double(v);
+    });
+    readValues([&](int i, const std::string& v) {
+        SpeciesRec& rec = s.table(i);
+        rec.Color = Text_To_Int32(v);
+    });
+    for (int i = 0; i < N; ++i)
+        readValues([&](int j, const std::string& v) {
+            SpeciesRec& rec = s.table(i);
+            Check_Index(j, MaxSpecies, "a");
+            rec.a[static_cast<std::size_t>(j)] = Text_To_Double(v);
+        });
+
+    s.Commit();
+}
