@@ -95,7 +95,10 @@ template <int W, int G>
         const int lanes = n - k < W ? n - k : W;
 #pragma GCC unroll 8
         for (int l = 0; l < W; ++l) {
-            if (l < lanes) SumSq = (first && b == 0 && l == 0) ? sq[l] : sq[l] + SumSq;
+            if (l < lanes) {
+                SumSq = (first && b == 0 && l == 0) ? sq[l] : sq[l] + SumSq;
+                Species.rows[k + l].x = xNew[l];
+            }
         }
     }
 }

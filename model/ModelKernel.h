@@ -29,7 +29,8 @@ enum class KernelIsa { Generic, Avx2, Avx512 };
 // The loop over the species of a model step for rows 0 to n - 1: the start-of-step sums, the
 // Euler updates of both trajectories, the clamp, and the sum of the squared differences taken
 // before the clamp, in row order, which it returns. Reads x[from] and xe[from]; writes
-// x[1 - from] and xe[1 - from].
+// x[1 - from], xe[1 - from] and the new populations into the table (x[from] keeps the old
+// ones, to put back if the step fails).
 double Kernel_Step(KernelState& s, double dt);
 
 // Pulls the new perturbed populations back to the distance d0 of the (clamped) main ones:

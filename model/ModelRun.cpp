@@ -104,6 +104,33 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
     s.n = n;
 }
 
+// The exponent's terms (1 / dt) * ln(Dist / d0), added to LESum in step order. Taking the
+// logarithms of a batch of steps together keeps them off the chain from one step to the
+// next; the sum is the same, term by term. A term is only put off when it cannot fail:
+// Dist / d0 stays finite, the term stays below 1e290 * 746, and LESum cannot reach the
+// double range within the steps allowed, so no later step can meet a failure of an earlier
+// one. Otherwise the term is taken at once, after the pending ones, as in the plain run.
+constexpr double SafeDist = 1e290, SafeReciprocal = 1e290;
+constexpr long long SafeSteps = 1'000'000'000'000'000;  // 1e15 steps
+
+struct TermBatch {
+    static constexpr int Size = 64;
+    double recip[Size];
+    double dist[Size];
+    int count = 0;
+
+    void add(double r, double d) {
+        recip[count] = r;
+        dist[count] = d;
+        ++count;
+    }
+    // LESum with the pending terms added in order; the batch itself is left as it is.
+    double sum(double LESum, double d0) const {
+        for (int i = 0; i < count; ++i) LESum = (recip[i] * std::log(dist[i] / d0)) + LESum;
+        return LESum;
+    }
+};
+
 }  // namespace
 
 void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInterval,
@@ -127,6 +154,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     }
     XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
     bool Running = true;
+    TermBatch terms;
 
     for (;;) {
         const long long step = StepCount + 1;
@@ -140,9 +168,10 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         }
         const double h = dt;
 
-        // The arithmetic of one step, from the start-of-step state to new values that are not
-        // yet the table's: it can be done again and gives the same results.
-        double tNew = t, LENew = LESum, Dist = 0;
+        // The arithmetic of one step. The start-of-step state stays in the kernel's `from`
+        // half, so the step can be done again and gives the same results.
+        double tNew = t, LENew = LESum, Dist = 0, recip = 0;
+        bool deferred = false;
         auto arithmetic = [&]() -> bool {
             tNew = TotalTime > 0 ? h + t : t;
             const double SumSq = Kernel_Step(s, h);
@@ -151,8 +180,15 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             // The renormalisation starts the next step's chain; its divisions go first so the
             // exponent's division and logarithm, needed by no later step, wait for them.
             Kernel_Renormalise(s, d0, Dist);
-            LENew = (1 / h) * std::log(Dist / d0) + LESum;
+            recip = 1 / h;
+            deferred = Dist <= SafeDist && std::fabs(recip) <= SafeReciprocal && step < SafeSteps &&
+                       terms.count < TermBatch::Size;
+            if (!deferred) LENew = (recip * std::log(Dist / d0)) + terms.sum(LESum, d0);
             return true;
+        };
+        // A failed step leaves the table as the last complete step left it.
+        auto restoreTable = [&] {
+            for (int k = 0; k < n; ++k) Species.rows[k].x = s.x[s.from][k];
         };
         bool complete = arithmetic();
         // One read of the status per step. Flags may also come from the window's own work
@@ -160,9 +196,13 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         if (failureFlags()) {
             std::feclearexcept(FE_ALL_EXCEPT);
             complete = arithmetic();
-            if (const unsigned flags = failureFlags()) failFromFlags(flags, step);
+            if (const unsigned flags = failureFlags()) {
+                restoreTable();
+                failFromFlags(flags, step);
+            }
         }
         if (!complete) {
+            restoreTable();
             if (h == 0) failAt(ErrorKind::DivisionByZero, step, "1 / dt with dt = 0");
             failAt(ErrorKind::InvalidCall, step,
                    "logarithm of a distance of 0 between the run and its perturbed copy");
@@ -170,11 +210,14 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
 
         // The step is complete: it becomes the table's state.
         t = tNew;
-        LESum = LENew;
+        if (deferred) {
+            terms.add(recip, Dist);
+        } else {
+            LESum = LENew;
+            terms.count = 0;
+        }
         StepCount = step;
         s.from = 1 - s.from;
-        const double* x = s.x[s.from];
-        for (int k = 0; k < n; ++k) Species.rows[k].x = x[k];
 
         if (PlotCount == INT16_MAX) failAt(ErrorKind::Overflow, step, "PlotCount passed 32767");
         ++PlotCount;
@@ -183,11 +226,16 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             PlotCount = 0;
         }
         view.Do_Events();
+        if (terms.count == TermBatch::Size) {
+            LESum = terms.sum(LESum, d0);
+            terms.count = 0;
+        }
 
         if (TotalTime > 0 && t >= TotalTime) Running = false;
         if (StopRequested == -1 || !Running) break;
     }
 
+    LESum = terms.sum(LESum, d0);
     LE = LESum / static_cast<double>(StepCount);
     view.Set_Info_Caption(Info_Caption(LE));
 }
