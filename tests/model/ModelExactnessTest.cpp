@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LvError.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "ModelTestSupport.h"
@@ -122,6 +123,52 @@ TEST_F(Exactness, SubnormalPopulationsAreCarriedNotFlushed) {
     Run_Model(view, Nanimals, 0, TotalTime);
     EXPECT_TRUE(sawSubnormal);
     for (int k = 0; k < 8; ++k) EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x));
+}
+
+}  // namespace
+
+namespace {
+
+// The exponent's terms for tiny time steps (1 / dt beyond 1e290) are taken at once, the
+// others later in batches: switching between the two must keep every term, in step order.
+// The two time steps are close, so that both kinds of term weigh alike in the sum.
+TEST_F(Exactness, ExponentSumKeepsStepOrderWhateverTheTimeStep) {
+    for (const double other : {0.9e-290, 0.01}) {
+        Reset_Globals();
+        Load_Chaotic_Four();
+        TotalTime = -1;
+        dt = 1.1e-290;
+        ReferenceRun ref(Species, 4);
+        view = RecordingView{};
+        view.onEvents = [&](RecordingView& v) {
+            ref.step(dt);  // the step just made used the dt in force
+            dt = (v.steps / 7) % 2 ? other : 1.1e-290;
+            if (v.steps == 300) StopRequested = -1;
+        };
+        Run_Model(view, Nanimals, 0, TotalTime);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x)) << other;
+        EXPECT_EQ(Bits(LE), Bits(ref.le())) << other;
+        EXPECT_NE(ref.LESum, 0) << other;
+    }
+}
+
+TEST_F(Exactness, ReciprocalOfASubnormalTimeStepIsAnOverflow) {
+    Load_Chaotic_Four();
+    TotalTime = -1;
+    dt = 0.01;
+    view.onEvents = [](RecordingView& v) {
+        if (v.steps == 100) dt = 1e-310;
+    };
+    LE = 0.5;
+    try {
+        Run_Model(view, Nanimals, 0, TotalTime);
+        ADD_FAILURE() << "no failure";
+    } catch (const LvError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Overflow) << e.what();
+        EXPECT_NE(e.context().find("step 101"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(LE, 0.5);
 }
 
 }  // namespace
