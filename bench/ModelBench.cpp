@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <chrono>
 
 #include "Globals.h"
 #include "ModelKernel.h"
@@ -23,12 +24,21 @@ constexpr double BenchDt = 0.01;
 constexpr double BenchTime = 20;  // 2,000 steps per run
 constexpr int16_t BenchPlotInterval = 9;
 
-void setNsPerStep(benchmark::State& state, long long steps) {
-    // Inverted rate of steps * 1e-9: nanoseconds per step.
-    state.counters["ns_per_step"] = benchmark::Counter(
-        static_cast<double>(steps) * 1e-9,
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
+// Wall time of the timed loop per model step, as a plain number of nanoseconds.
+class StepTimer {
+  public:
+    StepTimer() : start_(std::chrono::steady_clock::now()) {}
+    void report(benchmark::State& state, long long steps) const {
+        const double ns =
+            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start_)
+                .count();
+        state.counters["ns_per_step"] =
+            ns / (static_cast<double>(state.iterations()) * static_cast<double>(steps));
+    }
+
+  private:
+    std::chrono::steady_clock::time_point start_;
+};
 
 void BM_RunModel(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -39,13 +49,14 @@ void BM_RunModel(benchmark::State& state) {
     dt = BenchDt;
     TotalTime = BenchTime;
     NullView view;
+    const StepTimer timer;
     for (auto _ : state) {
         for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
         StopRequested = 0;
         Run_Model(view, Nanimals, BenchPlotInterval, TotalTime);
         benchmark::DoNotOptimize(LE);
     }
-    setNsPerStep(state, Steps_For(BenchTime, BenchDt));
+    timer.report(state, Steps_For(BenchTime, BenchDt));
     state.SetLabel(Kernel_Isa_Name(Kernel_Isa()));
 }
 
@@ -56,11 +67,12 @@ void BM_ScalarBaseline(benchmark::State& state) {
     std::array<double, MaxSpecies> start{};
     for (int k = 0; k < n; ++k) start[k] = table.rows[k].x;
     const long long steps = Steps_For(BenchTime, BenchDt);
+    const StepTimer timer;
     for (auto _ : state) {
         for (int k = 0; k < n; ++k) table.rows[k].x = start[k];
         benchmark::DoNotOptimize(Scalar_Baseline_Run(table, n, BenchDt, steps));
     }
-    setNsPerStep(state, steps);
+    timer.report(state, steps);
 }
 
 }  // namespace
