@@ -106,12 +106,12 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
 
 // The exponent's terms (1 / dt) * ln(Dist / d0), added to LESum in step order. Taking the
 // logarithms of a batch of steps together keeps them off the chain from one step to the
-// next; the sum is the same, term by term. A term is only put off when it cannot fail:
-// Dist / d0 stays finite, the term stays below 1e290 * 746, and LESum cannot reach the
-// double range within the steps allowed, so no later step can meet a failure of an earlier
-// one. Otherwise the term is taken at once, after the pending ones, as in the plain run.
-constexpr double SafeDist = 1e290, SafeReciprocal = 1e290;
-constexpr long long SafeSteps = 1'000'000'000'000'000;  // 1e15 steps
+// next; the sum is the same, term by term. A term is only put off when it cannot fail, so
+// that no later step can meet the failure of an earlier one: with Dist and |1 / dt| at most
+// 1e290, Dist / d0 is finite and |ln(Dist / d0)| < 746, so a term stays below 7.5e292; with
+// |LESum| at most 1e307, LESum plus a full batch of such terms stays inside the double
+// range. Otherwise the term is taken at once, after the pending ones, as in the plain run.
+constexpr double SafeDist = 1e290, SafeReciprocal = 1e290, SafeSum = 1e307;
 
 struct TermBatch {
     static constexpr int Size = 64;
@@ -181,8 +181,8 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             // exponent's division and logarithm, needed by no later step, wait for them.
             Kernel_Renormalise(s, d0, Dist);
             recip = 1 / h;
-            deferred = Dist <= SafeDist && std::fabs(recip) <= SafeReciprocal && step < SafeSteps &&
-                       terms.count < TermBatch::Size;
+            deferred = Dist <= SafeDist && std::fabs(recip) <= SafeReciprocal &&
+                       std::fabs(LESum) <= SafeSum && terms.count < TermBatch::Size;
             if (!deferred) LENew = (recip * std::log(Dist / d0)) + terms.sum(LESum, d0);
             return true;
         };
