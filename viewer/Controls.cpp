@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <algorithm>
 
 PictureBox::PictureBox(QSize outerSize, QWidget* parent) : QFrame(parent) {
     // The Windows-style sunken panel is always two pixels wide on each side.
@@ -17,8 +18,26 @@ PictureBox::PictureBox(QSize outerSize, QWidget* parent) : QFrame(parent) {
 
 void PictureBox::Update_Column(int x) {
     if (x < 0 || x >= image_.width()) return;
+    if (dirtyLast_ < dirtyFirst_) {
+        dirtyFirst_ = dirtyLast_ = x;
+        return;
+    }
+    // Columns come one after the other; after a wrap the old range is scheduled first.
+    if (x < dirtyFirst_ - 1 || x > dirtyLast_ + 1) {
+        Flush_Updates();
+        dirtyFirst_ = dirtyLast_ = x;
+        return;
+    }
+    dirtyFirst_ = std::min(dirtyFirst_, x);
+    dirtyLast_ = std::max(dirtyLast_, x);
+}
+
+void PictureBox::Flush_Updates() {
+    if (dirtyLast_ < dirtyFirst_) return;
     const QRect c = contentsRect();
-    update(c.left() + x, c.top(), 1, image_.height());
+    update(c.left() + dirtyFirst_, c.top(), dirtyLast_ - dirtyFirst_ + 1, image_.height());
+    dirtyFirst_ = 0;
+    dirtyLast_ = -1;
 }
 
 void PictureBox::Update_All() {

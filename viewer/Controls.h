@@ -20,8 +20,11 @@ class PictureBox : public QFrame {
     float ScaleWidth() const { return float(image_.width()); }
     float ScaleHeight() const { return float(image_.height()); }
 
-    // Schedules a repaint of one column of the surface (nothing for columns outside it).
+    // Notes one changed column of the surface (nothing for columns outside it). The repaint
+    // of the changed columns is scheduled by Flush_Updates, so that a run drawing a column
+    // every few microseconds asks the window system once per round of event processing.
     void Update_Column(int x);
+    void Flush_Updates();
     void Update_All();
 
   protected:
@@ -29,6 +32,7 @@ class PictureBox : public QFrame {
 
   private:
     QImage image_;
+    int dirtyFirst_ = 0, dirtyLast_ = -1;  // changed columns not yet scheduled for repaint
 };
 
 // A push button whose caption wraps at spaces when it does not fit on one line, as the

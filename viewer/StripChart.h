@@ -3,11 +3,13 @@
 #include <QImage>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // The wrapping strip chart, drawn straight into the pixels of an image: the window's
 // persistent picture, or the headless runner's off-screen one. Knows no widget.
 class StripChart {
   public:
+    // The surface is a 32-bit image (RGB32 or ARGB32): pixels are written directly.
     explicit StripChart(QImage& surface) : surface_(surface) {}
 
     // Called at a wrap, before column 0 is drawn again: the window waits its pause there.
@@ -26,7 +28,21 @@ class StripChart {
 
   private:
     void setPoint(int x, int y, uint32_t argb);
+    void eraseColumn(int col);
+    void track(bool cleared);
 
     QImage& surface_;
     std::function<void()> wrapPause_;
+    // The surface's pixels and size, fetched once per column (QImage's are library calls).
+    uchar* pixels_ = nullptr;
+    qsizetype stride_ = 0;
+    int width_ = 0, height_ = 0;
+    // Per column, one bit per row: the pixels this chart coloured there since the column was
+    // last white. Valid for the columns flagged in exact_, while the surface's cache key is
+    // key_ (any other write into the image changes it).
+    std::vector<uint64_t> marked_;
+    std::vector<char> exact_;
+    int words_ = 0;
+    bool trackMarks_ = false;
+    qint64 key_ = -1;
 };

@@ -40,9 +40,10 @@ class frmMain : public QMainWindow, public ModelView {
 
     // How often the run let the window process its events (since the last Clear_Picture).
     struct EventStats {
-        long long calls = 0;  // times pending events were processed
-        double maxGapMs = 0;  // longest wall time from one processing to the next
-        double busyMs = 0;    // wall time spent processing them
+        long long calls = 0;        // times pending events were processed
+        double maxGapMs = 0;        // longest wall time from one processing to the next
+        double busyMs = 0;          // wall time spent processing them
+        long long gapsOver2ms = 0;  // rounds that came more than 2 ms after the one before
     };
     const EventStats& Event_Stats() const { return stats_; }
 
@@ -99,5 +100,6 @@ class frmMain : public QMainWindow, public ModelView {
     int checkEvery_ = 1;  // steps between clock readings, adapted to the step rate
     Clock::time_point lastCheck_{};
     Clock::time_point lastEvents_{};
+    Clock::time_point lastRepaint_{};
     EventStats stats_;
 };

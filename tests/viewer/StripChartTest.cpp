@@ -1,5 +1,7 @@
 // The strip chart's pixels: the erase line, the marks, rounding of rows, the wrap.
+#include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
 
 #include "Globals.h"
 #include "LvError.h"
@@ -16,6 +18,21 @@ void setSpecies(int i, double x, int32_t color) {
 
 QRgb at(const QImage& img, int x, int y) {
     return img.pixel(x, y);
+}
+
+// The column drawn the plain way, pixel by pixel: the picture the chart must leave.
+void referenceColumn(QImage& img, int col, int n) {
+    if (col < img.width())
+        for (int y = img.height() - 1; y >= 0; --y) img.setPixel(col, y, White);
+    const float H = float(img.height());
+    const float K = 1.0f / H;
+    for (int i = 0; i < n; ++i) {
+        const int y = int(std::nearbyint(double(H) - Species(i).x / double(K)));
+        const uint32_t c = uint32_t(Species(i).Color);
+        const QRgb rgb = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+        for (int yy : {y, y + 1, y - 1})
+            if (col < img.width() && yy >= 0 && yy < img.height()) img.setPixel(col, yy, rgb);
+    }
 }
 }  // namespace
 
@@ -120,6 +137,49 @@ class StripChartTest : public QObject {
         QCOMPARE(PlotColumn, int16_t(1));
         QCOMPARE(at(img, 0, 125), qRgb(255, 0, 0));
         QCOMPARE(at(img, 0, 0), White);
+    }
+
+    void sweepAfterSweepMatchesThePlainDrawing_data() {
+        QTest::addColumn<int>("species");
+        QTest::newRow("1") << 1;
+        QTest::newRow("4") << 4;
+        QTest::newRow("27") << 27;
+        QTest::newRow("51") << 51;
+    }
+    void sweepAfterSweepMatchesThePlainDrawing() {
+        // Three and a half sweeps of random populations (some outside 0..1, clipped), with
+        // foreign paint thrown in mid-way; every column must come out as drawn plainly.
+        QFETCH(int, species);
+        QRandomGenerator rng(species);
+        QImage img(120, 50, QImage::Format_RGB32), ref(120, 50, QImage::Format_RGB32);
+        StripChart chart(img);
+        chart.Clear();
+        ref.fill(White);
+        const int16_t n = int16_t(species);
+        for (int i = 0; i < n; ++i) Species(i).Color = int32_t(rng.bounded(0x1000000));
+        PlotColumn = 0;
+        for (int call = 0; call < 430; ++call) {
+            for (int i = 0; i < n; ++i) Species(i).x = rng.generateDouble() * 1.1 - 0.05;
+            if (PlotColumn > 120) PlotColumn = 0;  // the wrap, as the chart does it
+            const int col = PlotColumn;
+            referenceColumn(ref, col, n);
+            chart.Graph_Populations(n);
+            if (call == 200) {
+                img.setPixel(5, 7, qRgb(1, 2, 3));  // someone else draws in the picture
+                ref.setPixel(5, 7, qRgb(1, 2, 3));
+            }
+            if (img != ref) QFAIL(qPrintable(QString("call %1, column %2").arg(call).arg(col)));
+        }
+        // A cleared surface starts over white.
+        chart.Clear();
+        ref.fill(White);
+        PlotColumn = 0;
+        for (int call = 0; call < 130; ++call) {
+            if (PlotColumn > 120) PlotColumn = 0;
+            referenceColumn(ref, PlotColumn, n);
+            chart.Graph_Populations(n);
+        }
+        QVERIFY(img == ref);
     }
 
     void clearFillsWhiteAndHugePopulationsOverflow() {

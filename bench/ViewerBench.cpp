@@ -1,0 +1,95 @@
+// The model run inside the shown window: chart columns into the picture, repaints and event
+// processing included. Compare ns_per_step with BM_RunModel of the same species count.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "Globals.h"
+#include "ModelRun.h"
+#include "ScalarBaseline.h"
+#include "StripChart.h"
+#include "frmMain.h"
+
+namespace {
+
+constexpr double ViewerDt = 0.01;
+// 80,001 steps, the length of a run of a column-style file: the one-off repaint of the
+// cleared picture weighs on a run as it does in use.
+constexpr double ViewerTime = 800;
+constexpr int16_t ViewerPlotInterval = 30;  // window time 210 over the 700 columns
+
+// One application and one window for every benchmark, made on first use.
+frmMain& benchWindow() {
+    static std::unique_ptr<QApplication> app;
+    static std::unique_ptr<frmMain> window;
+    if (!window) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "lv-bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        window = std::make_unique<frmMain>();
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    return *window;
+}
+
+void BM_ViewerRun(benchmark::State& state) {
+    frmMain& window = benchWindow();
+    const int n = static_cast<int>(state.range(0));
+    Fill_Bench_Model(Species, n);
+    std::array<double, MaxSpecies> start{};
+    for (int k = 0; k < n; ++k) {
+        start[k] = Species.rows[k].x;
+        Species.rows[k].Color = 0x2040C0 + 0x1F * k;
+    }
+    Nanimals = static_cast<int16_t>(n);
+    dt = ViewerDt;
+    TotalTime = ViewerTime;
+    double maxGapMs = 0, events = 0, busyMs = 0, late = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
+        StopRequested = 0;
+        Run_Model(window, Nanimals, ViewerPlotInterval, TotalTime);
+        benchmark::DoNotOptimize(LE);
+        const frmMain::EventStats& s = window.Event_Stats();
+        maxGapMs = std::max(maxGapMs, s.maxGapMs);
+        events += double(s.calls);
+        busyMs += s.busyMs;
+        late += double(s.gapsOver2ms);
+    }
+    const double steps = double(Steps_For(ViewerTime, ViewerDt));
+    state.counters["ns_per_step"] = benchmark::Counter(
+        steps * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    // The longest wall time between two rounds of event processing, over all runs.
+    state.counters["max_gap_ms"] = maxGapMs;
+    state.counters["events_per_run"] = events / double(state.iterations());
+    state.counters["events_ms_per_run"] = busyMs / double(state.iterations());
+    // Share of the rounds that came late (a busy machine may take the core away now and then).
+    state.counters["late_share"] = events > 0 ? late / events : 0;
+}
+
+// One chart column into the window's 700 x 250 picture, sweep after sweep (no pause).
+void BM_ChartColumn(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fill_Bench_Model(Species, n);
+    for (int k = 0; k < n; ++k) Species.rows[k].Color = 0x2040C0 + 0x1F * k;
+    const int16_t count = static_cast<int16_t>(n);
+    QImage picture(700, 250, QImage::Format_RGB32);
+    StripChart chart(picture);
+    chart.Clear();
+    PlotColumn = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(chart.Graph_Populations(count));
+        if (PlotColumn > 700) PlotColumn = 0;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_ChartColumn)->Arg(4)->Arg(51);
+BENCHMARK(BM_ViewerRun)->Arg(4)->Arg(51)->Unit(benchmark::kMillisecond);
