@@ -171,4 +171,36 @@ TEST_F(Exactness, ReciprocalOfASubnormalTimeStepIsAnOverflow) {
     EXPECT_EQ(LE, 0.5);
 }
 
+// Rows and columns beyond the count fill the unused lanes of the last block. Filled with
+// values whose products overflow, they would fail the run if they entered it.
+TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
+    for (KernelIsa isa : supportedIsas()) {
+        Set_Kernel_Isa(isa);
+        for (int n : {5, 13, 50}) {
+            Reset_Globals();
+            for (int k = 0; k < MaxSpecies; ++k) {
+                SpeciesRec& row = Species.rows[k];
+                for (double& a : row.a) a = 1e300;
+                row.x = row.r = 1e300;
+            }
+            for (int k = 0; k < n; ++k) {
+                SpeciesRec& row = Species.rows[k];
+                for (int j = 0; j < n; ++j) row.a[j] = j == k ? 1 : 0.2 / n;
+                row.x = 0.1 + 0.5 * k / n;
+                row.r = 0.7;
+            }
+            Nanimals = static_cast<int16_t>(n);
+            dt = 0.01;
+            TotalTime = 1;
+            ReferenceRun ref(Species, n);
+            view = RecordingView{};
+            Run_Model(view, Nanimals, 0, TotalTime);
+            for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
+            EXPECT_EQ(view.steps, 100);
+            EXPECT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            EXPECT_EQ(Species.rows[n].x, 1e300);
+        }
+    }
+}
+
 }  // namespace
