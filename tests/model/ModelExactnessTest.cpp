@@ -180,7 +180,7 @@ TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
             Reset_Globals();
             for (int k = 0; k < MaxSpecies; ++k) {
                 SpeciesRec& row = Species.rows[k];
-                for (double& a : row.a) a = 1e300;
+                for (double& a : row.a) a = 1e308;
                 row.x = row.r = 1e300;
             }
             for (int k = 0; k < n; ++k) {
