@@ -119,14 +119,35 @@ cp "$WORK/home/viewer-chart.bmp" "$ARTEFACTS/e2e-viewer-chart.bmp"
 DIFF=$(compare -metric AE "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp" null: 2>&1)
 [ "$DIFF" = "0" ] || fail "the saved chart differs from lv-run's in $DIFF pixels"
 
-# Exit through the menu; the program must end by itself.
+# A continuous run, then Exit in the middle of it: the run ends and so does the program.
+# The open dialog now starts where Save Image left it (the home directory): type the path.
+click $((112 + 8 + 20)) $((8 + 15 + 8)) # "Continuous"
+click $((8 + 40)) $((8 + 36))            # "Load Param..."
+DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name '.' | grep -v "^$WID\$" | tail -1)
+[ -n "$DIALOG" ] || fail "no open dialog for the second run"
+sleep 0.5
+xdotool windowfocus --sync "$DIALOG"
+xdotool key --delay 100 Tab Down
+sleep 0.3
+xdotool key --delay 100 shift+Tab
+xdotool type --delay 30 "$WORK/files/$NAME"
+xdotool key Return
+sleep 1.5
+kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended during the continuous run"
+# The chart moves while the run goes on.
+import -window "$WID" -crop 700x250+10+$((90 + MENU)) +repage "$WORK/chart1.png"
+sleep 0.3
+import -window "$WID" -crop 700x250+10+$((90 + MENU)) +repage "$WORK/chart2.png"
+compare -metric AE "$WORK/chart1.png" "$WORK/chart2.png" null: 2>/dev/null &&
+    fail "the chart stands still: no run in progress"
+import -window root -crop 718x$HEIGHT+0+0 +repage "$ARTEFACTS/e2e-running.png"
 xdotool windowfocus --sync "$WID"
 xdotool key --delay 150 alt+f e
-for _ in $(seq 1 20); do
+for _ in $(seq 1 40); do
     kill -0 "$VIEWER_PID" 2>/dev/null || break
     sleep 0.25
 done
-if kill -0 "$VIEWER_PID" 2>/dev/null; then fail "the viewer did not end after Exit"; fi
+if kill -0 "$VIEWER_PID" 2>/dev/null; then fail "the viewer did not end after Exit during a run"; fi
 wait "$VIEWER_PID"
 RC=$?
 VIEWER_PID=
