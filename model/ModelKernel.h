@@ -9,8 +9,8 @@
 // same order (the sum over j runs j = 0, 1, ... for each k), so the results are the same bit
 // for bit whatever vector width or instruction set is used.
 
-// 51 rows rounded up to whole blocks of eight lanes.
-inline constexpr int KernelLanes = 56;
+// 51 rows rounded up to whole blocks of four lanes.
+inline constexpr int KernelLanes = 52;
 
 struct alignas(64) KernelState {
     // aT[j][k] = a(k, j): the transposed matrix, so that a block of rows k is contiguous.
