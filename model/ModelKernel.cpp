@@ -156,14 +156,9 @@ void renormaliseGeneric(KernelState& s, double d0, double dist) {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LV_KERNEL_X86 1
-// With few species a step is bound by the latency of its chain of operations, not by their
-// number: one block per group lets the squared differences of a block be summed while the
-// next block runs.
-constexpr int SmallCount = 12;
 // Up to four blocks of four rows: eight accumulators, the rest of the sixteen registers for
 // the broadcasts and the loads.
 [[gnu::target("avx2")]] double stepAvx2(KernelState& s, double dt) {
-    if (s.n <= SmallCount) return stepAll<4, 1>(s, dt);
     return stepAll<4, 4>(s, dt);
 }
 [[gnu::target("avx2")]] void renormaliseAvx2(KernelState& s, double d0, double dist) {
@@ -173,7 +168,6 @@ constexpr int SmallCount = 12;
 // of eight were measured slower on the processors at hand (a 512-bit operation costs two
 // 256-bit ones there), so the lanes stay four wide.
 [[gnu::target("avx512f,avx512vl")]] double stepAvx512(KernelState& s, double dt) {
-    if (s.n <= SmallCount) return stepAll<4, 1>(s, dt);
     return stepAll<4, 6>(s, dt);
 }
 [[gnu::target("avx512f,avx512vl")]] void renormaliseAvx512(KernelState& s, double d0, double dist) {
