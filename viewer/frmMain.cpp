@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <cmath>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "Controls.h"
@@ -200,11 +201,13 @@ int16_t frmMain::Plot_Interval(const QString& windowTimeText, double dt, float W
     if (dt == 0)
         throw LvError(ErrorKind::DivisionByZero, "plot interval: window time / dt with dt = 0");
     const double q = std::floor(double(Wt) / dt / double(W));
-    if (!(q >= -32768.0 && q <= 32767.0))
-        throw LvError(ErrorKind::Overflow, "plot interval: window time " + std::to_string(Wt) +
-                                               " / dt " + Format_Fixed6(dt) + " / width " +
-                                               std::to_string(int(W)) +
-                                               " is outside -32768..32767");
+    if (!(q >= -32768.0 && q <= 32767.0)) {
+        std::ostringstream what;
+        what.precision(17);
+        what << "plot interval: floor(" << Wt << " / " << dt << " / " << W
+             << ") is outside -32768..32767";
+        throw LvError(ErrorKind::Overflow, what.str());
+    }
     return int16_t(q);
 }
 
@@ -253,6 +256,7 @@ void frmMain::btnLoadP_Click() {
     }
     picMain->Flush_Updates();  // a failed run's chart stays as drawn
     showRunning(false);
+    closing_ = false;
 }
 
 // ---- the model run's window calls ----
