@@ -9,6 +9,7 @@
 
 #include "Globals.h"
 #include "ModelRun.h"
+#include "ModelView.h"
 #include "ScalarBaseline.h"
 #include "StripChart.h"
 #include "frmMain.h"
@@ -36,6 +37,36 @@ frmMain& benchWindow() {
         QCoreApplication::processEvents();
     }
     return *window;
+}
+
+// The same runs with a view that does nothing: the yardstick of the window's own cost, as
+// BM_RunModel is, but of the same length as BM_ViewerRun's.
+class SilentView : public ModelView {
+  public:
+    void Clear_Picture() override {}
+    void Graph_Populations(const int16_t&) override {}
+    void Set_Info_Caption(const std::string&) override {}
+    void Do_Events() override {}
+};
+
+void BM_ViewerRunHeadless(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fill_Bench_Model(Species, n);
+    std::array<double, MaxSpecies> start{};
+    for (int k = 0; k < n; ++k) start[k] = Species.rows[k].x;
+    Nanimals = static_cast<int16_t>(n);
+    dt = ViewerDt;
+    TotalTime = ViewerTime;
+    SilentView view;
+    for (auto _ : state) {
+        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
+        StopRequested = 0;
+        Run_Model(view, Nanimals, ViewerPlotInterval, TotalTime);
+        benchmark::DoNotOptimize(LE);
+    }
+    state.counters["ns_per_step"] = benchmark::Counter(
+        double(Steps_For(ViewerTime, ViewerDt)) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_ViewerRun(benchmark::State& state) {
@@ -93,3 +124,4 @@ void BM_ChartColumn(benchmark::State& state) {
 
 BENCHMARK(BM_ChartColumn)->Arg(4)->Arg(51);
 BENCHMARK(BM_ViewerRun)->Arg(4)->Arg(51)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewerRunHeadless)->Arg(4)->Arg(51)->Unit(benchmark::kMillisecond);
