@@ -23,6 +23,7 @@
 #include "ModelView.h"
 #include "Options.h"
 #include "ParamFiles.h"
+#include "PlotInterval.h"
 #include "Random.h"
 #include "StripChart.h"
 
@@ -35,18 +36,6 @@ std::string Json_Number(double v) {
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
     return std::string(buf, res.ptr);
-}
-
-// floor(Wt / dt / W) as a 16-bit count of steps between chart columns.
-int16_t Plot_Interval(const std::string& windowTime, float chartWidth) {
-    const int16_t wt = Text_To_Int16(windowTime);
-    if (dt == 0) throw LvError(ErrorKind::DivisionByZero, "window time / dt with dt = 0");
-    const double perColumn = double(wt) / dt / double(chartWidth);
-    try {
-        return Round_To_Int16(std::floor(perColumn));
-    } catch (const LvError& e) {
-        throw e.within("steps per chart column " + Json_Number(std::floor(perColumn)));
-    }
 }
 
 int Run(const Options& o) {
@@ -78,7 +67,7 @@ int Run(const Options& o) {
     HeadlessView view(image, o.steps);
     int16_t plotInterval;
     try {
-        plotInterval = Plot_Interval(o.windowTime, float(image.width()));
+        plotInterval = Plot_Interval(Text_To_Int16(o.windowTime), dt, float(image.width()));
     } catch (const LvError& e) {
         throw e.within("--window-time " + Quote_For_Message(o.windowTime));
     }

@@ -24,6 +24,7 @@
 #include "LvError.h"
 #include "ModelRun.h"
 #include "ParamFiles.h"
+#include "PlotInterval.h"
 #include "Prompts.h"
 
 namespace {
@@ -198,17 +199,7 @@ void frmMain::buildControls() {
 int16_t frmMain::Plot_Interval(const QString& windowTimeText, double dt, float W) {
     const std::string text = windowTimeText.toStdString();
     const int16_t Wt = fromField("Window Time: field", [&] { return Text_To_Int16(text); });
-    if (dt == 0)
-        throw LvError(ErrorKind::DivisionByZero, "plot interval: window time / dt with dt = 0");
-    const double q = std::floor(double(Wt) / dt / double(W));
-    if (!(q >= -32768.0 && q <= 32767.0)) {
-        std::ostringstream what;
-        what.precision(17);
-        what << "plot interval: floor(" << Wt << " / " << dt << " / " << W
-             << ") is outside -32768..32767";
-        throw LvError(ErrorKind::Overflow, what.str());
-    }
-    return int16_t(q);
+    return ::Plot_Interval(Wt, dt, W);
 }
 
 void frmMain::showRunning(bool running) {
