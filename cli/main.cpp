@@ -65,12 +65,13 @@ int Run(const Options& o) {
 
     QImage image(o.width, o.height, QImage::Format_RGB32);
     HeadlessView view(image, o.steps);
-    int16_t plotInterval;
+    int16_t windowTime;
     try {
-        plotInterval = Plot_Interval(Text_To_Int16(o.windowTime), dt, float(image.width()));
+        windowTime = Text_To_Int16(o.windowTime);
     } catch (const LvError& e) {
         throw e.within("--window-time " + Quote_For_Message(o.windowTime));
     }
+    const int16_t plotInterval = Plot_Interval(windowTime, dt, float(image.width()));
     if (o.random) Random_Populations(Nanimals);
 
     Run_Model(view, Nanimals, plotInterval, TotalTime);
