@@ -1,5 +1,6 @@
 #include "ModelKernel.h"
 
+#include <cmath>
 #include <cstring>
 
 // One routine, written once over GCC vector extensions, is compiled for several instruction
@@ -29,17 +30,45 @@ template <typename V>
 #endif
 }
 
+constexpr long long ExponentBits = 0x7FF0000000000000LL;
+
+// Marks in `bad` the lanes of v that hold an infinity or a NaN, read from the exponent bits
+// with integer operations that raise no floating-point flag.
+template <int W>
+[[gnu::always_inline]] inline void markNonFinite(typename Lanes<W>::M& bad,
+                                                 const typename Lanes<W>::V& v) {
+    using M = typename Lanes<W>::M;
+    bad |= ((M)v & ExponentBits) == ExponentBits;
+}
+
+template <int W>
+[[gnu::always_inline]] inline bool anyLane(const typename Lanes<W>::M& m) {
+    long long any = 0;
+    for (int l = 0; l < W; ++l) any |= m[l];
+    return any != 0;
+}
+
+// Dist, and whether the perturbed populations are pulled back: not where 1 / dt or the
+// logarithm of Dist / d0 fails.
+[[gnu::always_inline]] inline KernelStep distanceOf(double SumSq, double dt) {
+    const double Dist = std::sqrt(SumSq);
+    return {Dist, dt != 0 && Dist > 0, std::isfinite(SumSq) != 0};
+}
+
 // Sums, Euler updates and clamp for G consecutive blocks of W rows starting at row k0, and
 // their squared differences added to SumSq in row order. The 2G row sums stay in registers
-// while j runs over the start-of-step populations in order.
+// while j runs over the start-of-step populations in order. When the group is the whole
+// step (`only`), the distance and the pulled-back perturbed populations follow at once from
+// the new populations still in registers; otherwise the caller does both once every group
+// is done.
 //
 // The plain recipe starts each sum at 0 and adds the first product to it; here a sum starts
 // with the first product itself. The two differ only when that product is -0 (0 + -0 is +0),
 // and the sign of a zero sum never shows: later terms absorb it and 1 - S is 1 for both
 // zeros. SumSq likewise starts with the first square, which is never -0.
 template <int W, int G>
-[[gnu::always_inline]] inline void stepBlocks(KernelState& s, int k0, double dt, double& SumSq,
-                                              bool first) {
+[[gnu::always_inline]] inline KernelStep stepBlocks(KernelState& s, int k0, double dt, double d0,
+                                                    double& SumSq, bool first, bool only) {
     using V = typename Lanes<W>::V;
     using M = typename Lanes<W>::M;
     const int n = s.n;
@@ -74,6 +103,7 @@ template <int W, int G>
 
     V clamped;
     for (int l = 0; l < W; ++l) clamped[l] = ClampedPopulation;
+    V xKept[G], xeKept[G];
     for (int b = 0; b < G; ++b) {
         const int k = k0 + b * W;
         V r, x, xe;
@@ -91,7 +121,9 @@ template <int W, int G>
         const M reached = xNew >= 1.0;
         xNew = (V)(((M)xNew & ~reached) | ((M)clamped & reached));
         std::memcpy(xn + k, &xNew, sizeof xNew);
-        std::memcpy(xen + k, &xeNew, sizeof xeNew);
+        if (!only) std::memcpy(xen + k, &xeNew, sizeof xeNew);
+        xKept[b] = xNew;
+        xeKept[b] = xeNew;
         const int lanes = n - k < W ? n - k : W;
 #pragma GCC unroll 8
         for (int l = 0; l < W; ++l) {
@@ -101,95 +133,104 @@ template <int W, int G>
             }
         }
     }
+    if (!only) return {};
+
+    const KernelStep result = distanceOf(SumSq, dt);
+    if (!result.renormalised) return result;
+    M bad = {};
+    for (int b = 0; b < G; ++b) {
+        const V xe = ((xeKept[b] - xKept[b]) * d0) / result.Dist + xKept[b];
+        std::memcpy(xen + k0 + b * W, &xe, sizeof xe);
+        markNonFinite<W>(bad, xe);
+    }
+    return {result.Dist, true, result.finite && !anyLane<W>(bad)};
 }
 
 // One group of g blocks, g from 1 to G, chosen at run time.
 template <int W, int G>
-[[gnu::always_inline]] inline void stepGroup(KernelState& s, int k0, int g, double dt,
-                                             double& SumSq, bool first) {
+[[gnu::always_inline]] inline KernelStep stepGroup(KernelState& s, int k0, int g, double dt,
+                                                   double d0, double& SumSq, bool first,
+                                                   bool only) {
     if constexpr (G > 1) {
-        if (g < G) return stepGroup<W, G - 1>(s, k0, g, dt, SumSq, first);
+        if (g < G) return stepGroup<W, G - 1>(s, k0, g, dt, d0, SumSq, first, only);
     }
-    stepBlocks<W, G>(s, k0, dt, SumSq, first);
+    return stepBlocks<W, G>(s, k0, dt, d0, SumSq, first, only);
 }
 
-// The blocks are split into as few groups of at most G as possible, of nearly equal size,
-// so that no group is left with too few sums to hide the latency of an addition. The squared
-// differences of one group are summed while the next one runs.
-template <int W, int G>
-[[gnu::always_inline]] inline double stepAll(KernelState& s, double dt) {
-    const int blocks = s.n > 0 ? (s.n + W - 1) / W : 0;
-    if (blocks == 0) return 0;
-    const int groups = (blocks + G - 1) / G;
-    const int base = blocks / groups, larger = blocks % groups;
-    double SumSq = 0;
-    int k0 = 0;
-    for (int i = 0; i < groups; ++i) {
-        const int g = base + (i < larger ? 1 : 0);
-        stepGroup<W, G>(s, k0, g, dt, SumSq, i == 0);
-        k0 += g * W;
-    }
-    return SumSq;
-}
-
+// The perturbed populations of the new half pulled back, from memory, after a step of
+// several groups.
 template <int W>
-[[gnu::always_inline]] inline void renormaliseAll(KernelState& s, double d0, double dist) {
+[[gnu::always_inline]] inline bool renormaliseAll(KernelState& s, double d0, double dist) {
     using V = typename Lanes<W>::V;
-    const int blocks = s.n > 0 ? (s.n + W - 1) / W : 0;
+    using M = typename Lanes<W>::M;
+    const int blocks = (s.n + W - 1) / W;
     const double* x = s.x[1 - s.from];
     double* xe = s.xe[1 - s.from];
+    M bad = {};
     for (int b = 0; b < blocks; ++b) {
         V vx, ve;
         std::memcpy(&vx, x + b * W, sizeof vx);
         std::memcpy(&ve, xe + b * W, sizeof ve);
         ve = ((ve - vx) * d0) / dist + vx;
         std::memcpy(xe + b * W, &ve, sizeof ve);
+        markNonFinite<W>(bad, ve);
     }
+    return !anyLane<W>(bad);
 }
 
-double stepGeneric(KernelState& s, double dt) {
-    return stepAll<2, 4>(s, dt);
+// The blocks are split into as few groups of at most G as possible, of nearly equal size,
+// so that no group is left with too few sums to hide the latency of an addition. The squared
+// differences of one group are summed while the next one runs.
+template <int W, int G>
+[[gnu::always_inline]] inline KernelStep stepAll(KernelState& s, double dt, double d0) {
+    const int blocks = s.n > 0 ? (s.n + W - 1) / W : 0;
+    if (blocks == 0) return distanceOf(0, dt);
+    const int groups = (blocks + G - 1) / G;
+    const int base = blocks / groups, larger = blocks % groups;
+    double SumSq = 0;
+    if (groups == 1) return stepGroup<W, G>(s, 0, blocks, dt, d0, SumSq, true, true);
+    int k0 = 0;
+    for (int i = 0; i < groups; ++i) {
+        const int g = base + (i < larger ? 1 : 0);
+        stepGroup<W, G>(s, k0, g, dt, d0, SumSq, i == 0, false);
+        k0 += g * W;
+    }
+    const KernelStep result = distanceOf(SumSq, dt);
+    if (!result.renormalised) return result;
+    return {result.Dist, true, renormaliseAll<W>(s, d0, result.Dist) && result.finite};
 }
-void renormaliseGeneric(KernelState& s, double d0, double dist) {
-    renormaliseAll<2>(s, d0, dist);
+
+KernelStep stepGeneric(KernelState& s, double dt, double d0) {
+    return stepAll<2, 4>(s, dt, d0);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LV_KERNEL_X86 1
 // Up to four blocks of four rows: eight accumulators, the rest of the sixteen registers for
 // the broadcasts and the loads.
-[[gnu::target("avx2")]] double stepAvx2(KernelState& s, double dt) {
-    return stepAll<4, 4>(s, dt);
-}
-[[gnu::target("avx2")]] void renormaliseAvx2(KernelState& s, double d0, double dist) {
-    renormaliseAll<4>(s, d0, dist);
+[[gnu::target("avx2")]] KernelStep stepAvx2(KernelState& s, double dt, double d0) {
+    return stepAll<4, 4>(s, dt, d0);
 }
 // The AVX-512 encodings give 32 vector registers: groups of up to six blocks of four. Blocks
 // of eight were measured slower on the processors at hand (a 512-bit operation costs two
 // 256-bit ones there), so the lanes stay four wide.
-[[gnu::target("avx512f,avx512vl")]] double stepAvx512(KernelState& s, double dt) {
-    return stepAll<4, 6>(s, dt);
-}
-[[gnu::target("avx512f,avx512vl")]] void renormaliseAvx512(KernelState& s, double d0, double dist) {
-    renormaliseAll<4>(s, d0, dist);
+[[gnu::target("avx512f,avx512vl")]] KernelStep stepAvx512(KernelState& s, double dt, double d0) {
+    return stepAll<4, 6>(s, dt, d0);
 }
 #endif
 
-struct KernelOps {
-    double (*step)(KernelState&, double);
-    void (*renormalise)(KernelState&, double, double);
-};
+using StepFunction = KernelStep (*)(KernelState&, double, double);
 
-KernelOps opsFor(KernelIsa isa) {
+StepFunction stepFor(KernelIsa isa) {
     switch (isa) {
 #ifdef LV_KERNEL_X86
         case KernelIsa::Avx512:
-            return {stepAvx512, renormaliseAvx512};
+            return stepAvx512;
         case KernelIsa::Avx2:
-            return {stepAvx2, renormaliseAvx2};
+            return stepAvx2;
 #endif
         default:
-            return {stepGeneric, renormaliseGeneric};
+            return stepGeneric;
     }
 }
 
@@ -208,19 +249,15 @@ KernelIsa& currentIsa() {
     return isa;
 }
 
-KernelOps& currentOps() {
-    static KernelOps ops = opsFor(currentIsa());
-    return ops;
+StepFunction& currentStep() {
+    static StepFunction step = stepFor(currentIsa());
+    return step;
 }
 
 }  // namespace
 
-double Kernel_Step(KernelState& s, double dt) {
-    return currentOps().step(s, dt);
-}
-
-void Kernel_Renormalise(KernelState& s, double d0, double dist) {
-    currentOps().renormalise(s, d0, dist);
+KernelStep Kernel_Step(KernelState& s, double dt, double d0) {
+    return currentStep()(s, dt, d0);
 }
 
 KernelIsa Kernel_Isa() {
@@ -242,7 +279,7 @@ bool Kernel_Isa_Supported(KernelIsa isa) {
 void Set_Kernel_Isa(std::optional<KernelIsa> isa) {
     const KernelIsa chosen = isa && Kernel_Isa_Supported(*isa) ? *isa : bestIsa();
     currentIsa() = chosen;
-    currentOps() = opsFor(chosen);
+    currentStep() = stepFor(chosen);
 }
 
 const char* Kernel_Isa_Name(KernelIsa isa) {

@@ -26,16 +26,23 @@ struct alignas(64) KernelState {
 
 enum class KernelIsa { Generic, Avx2, Avx512 };
 
+// What a step leaves for the exponent: the distance of the two trajectories, whether the
+// perturbed one was pulled back (not with dt = 0 or Dist = 0, where the exponent fails), and
+// whether SumSq and the pulled-back populations are all finite.
+struct KernelStep {
+    double Dist;
+    bool renormalised;
+    bool finite;
+};
+
 // The loop over the species of a model step for rows 0 to n - 1: the start-of-step sums, the
 // Euler updates of both trajectories, the clamp, and the sum of the squared differences taken
-// before the clamp, in row order, which it returns. Reads x[from] and xe[from]; writes
-// x[1 - from], xe[1 - from] and the new populations into the table (x[from] keeps the old
-// ones, to put back if the step fails).
-double Kernel_Step(KernelState& s, double dt);
-
-// Pulls the new perturbed populations back to the distance d0 of the (clamped) main ones:
-// xe = ((xe - x) * d0) / Dist + x on the new half.
-void Kernel_Renormalise(KernelState& s, double d0, double dist);
+// before the clamp, in row order; then Dist = SumSq^0.5 and, unless dt or Dist is 0, the
+// perturbed populations pulled back to the distance d0 of the clamped main ones,
+// xe = ((xe - x) * d0) / Dist + x. Reads x[from] and xe[from]; writes x[1 - from],
+// xe[1 - from] and the new populations into the table (x[from] keeps the old ones, to put
+// back if the step fails). Raises the floating-point flags of exactly these operations.
+KernelStep Kernel_Step(KernelState& s, double dt, double d0);
 
 // The instruction set in use, whether one is available here, and a way to force one
 // (nullopt: the best the processor offers). Results never depend on the choice.

@@ -85,8 +85,9 @@ class FloatEnvironment {
 
 // Brings the kernel's copy in line with the table when the species count changes (and
 // before the first step): populations and rates of rows 0 to n - 1, the transposed matrix,
-// and zero in every lane beyond. Perturbed values of rows that leave the range are kept in
-// `XeAll`, as the plain run keeps them in its array.
+// and zero in every lane beyond (matrix rows j >= n are never read by a step of n species).
+// Perturbed values of rows that leave the range are kept in `XeAll`, as the plain run keeps
+// them in its array.
 void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
     for (int i = 0; i < s.n; ++i) XeAll[i] = s.xe[s.from][i];
     const int used = n > 0 ? n : 0;
@@ -99,7 +100,7 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
         s.xe[s.from][k] = in ? XeAll[k] : 0;
         s.x[1 - s.from][k] = 0;
         s.xe[1 - s.from][k] = 0;
-        for (int j = 0; j < MaxSpecies; ++j) s.aT[j][k] = in && j < used ? row->a[j] : 0;
+        for (int j = 0; j < used; ++j) s.aT[j][k] = in ? row->a[j] : 0;
     }
     s.n = n;
 }
@@ -171,19 +172,20 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         // The arithmetic of one step. The start-of-step state stays in the kernel's `from`
         // half, so the step can be done again and gives the same results.
         double tNew = t, LENew = LESum, Dist = 0, recip = 0;
-        bool deferred = false;
+        bool deferred = false, finite = true;
         auto arithmetic = [&]() -> bool {
             tNew = TotalTime > 0 ? h + t : t;
-            const double SumSq = Kernel_Step(s, h);
-            Dist = std::sqrt(SumSq);
-            if (h == 0 || !(Dist > 0)) return false;  // 1 / dt or the logarithm would fail
-            // The renormalisation starts the next step's chain; its divisions go first so the
-            // exponent's division and logarithm, needed by no later step, wait for them.
-            Kernel_Renormalise(s, d0, Dist);
+            const KernelStep k = Kernel_Step(s, h, d0);
+            Dist = k.Dist;
+            finite = k.finite && std::isfinite(tNew);
+            if (!k.renormalised) return false;  // 1 / dt or the logarithm would fail
             recip = 1 / h;
             deferred = Dist <= SafeDist && std::fabs(recip) <= SafeReciprocal &&
                        std::fabs(LESum) <= SafeSum && terms.count < TermBatch::Size;
-            if (!deferred) LENew = (recip * std::log(Dist / d0)) + terms.sum(LESum, d0);
+            if (!deferred) {
+                LENew = (recip * std::log(Dist / d0)) + terms.sum(LESum, d0);
+                finite = finite && std::isfinite(LENew);
+            }
             return true;
         };
         // A failed step leaves the table as the last complete step left it.
@@ -191,9 +193,15 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             for (int k = 0; k < n; ++k) Species.rows[k].x = s.x[s.from][k];
         };
         bool complete = arithmetic();
-        // One read of the status per step. Flags may also come from the window's own work
-        // since the last step; then the step is done again on clear flags to tell.
-        if (failureFlags()) {
+        // A failure shows in the values: from finite start-of-step values, an overflow, an
+        // invalid operation or a division by zero leaves an infinity or a NaN behind. The
+        // sums and updates only add, subtract and multiply, so it runs on into the new
+        // populations and, before any clamp, into SumSq; t, the pulled-back perturbed
+        // populations and the exponent sum are tested themselves. The status word is read
+        // only then (reading it every step would make each step wait for all the arithmetic
+        // in flight): the step is done again on clear flags, as the window's own work may
+        // have set some, and the flags name the failure.
+        if (!finite) {
             std::feclearexcept(FE_ALL_EXCEPT);
             complete = arithmetic();
             if (const unsigned flags = failureFlags()) {

@@ -171,6 +171,39 @@ TEST_F(Exactness, ReciprocalOfASubnormalTimeStepIsAnOverflow) {
     EXPECT_EQ(LE, 0.5);
 }
 
+// A population shot far past 1 is clamped, and its perturbed copy, equal to it, is pulled
+// back from the clamped value: ((8e307 - 0.9999999) * d0) / Dist with Dist about 1e-13 is
+// out of range although SumSq and the exponent are finite. The failure is the overflow of
+// that very step, for a step of one group of blocks as for one of several.
+TEST_F(Exactness, PullingBackPastTheDoubleRangeIsAnOverflowOfThatStep) {
+    for (KernelIsa isa : supportedIsas()) {
+        Set_Kernel_Isa(isa);
+        for (int n : {2, 30}) {
+            Reset_Globals();
+            for (int k = 0; k < n; ++k) Species.rows[k].x = 0.3;
+            Species.rows[0].x = 0.5;
+            Species.rows[0].r = 1.6e308;  // 0.5 + 8e307 in one step
+            Species.rows[1].x = 0.5;
+            Species.rows[1].r = -0.9;  // shrinks the offset d0 to about 1e-13
+            Nanimals = static_cast<int16_t>(n);
+            dt = 1;
+            TotalTime = -1;
+            LE = 0.25;
+            view = RecordingView{};
+            try {
+                Run_Model(view, Nanimals, 0, TotalTime);
+                ADD_FAILURE() << "no failure";
+            } catch (const LvError& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::Overflow) << e.what();
+                EXPECT_NE(e.context().find("step 1"), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(view.steps, 0) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            EXPECT_EQ(Species.rows[0].x, 0.5) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            EXPECT_EQ(LE, 0.25);
+        }
+    }
+}
+
 // Rows and columns beyond the count fill the unused lanes of the last block. Filled with
 // values whose products overflow, they would fail the run if they entered it.
 TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {

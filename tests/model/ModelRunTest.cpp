@@ -386,6 +386,21 @@ TEST_F(ModelRun, DivergingTrajectoryIsAnOverflowNamingItsStep) {
     EXPECT_EQ(Bits(Species.rows[0].x), Bits(ref.sp.rows[0].x));
 }
 
+TEST_F(ModelRun, RunningTimePastTheDoubleRangeIsAnOverflow) {
+    // Nothing grows (r = 0), so the only result out of range is t itself, in step 2.
+    Nanimals = 2;
+    Species.rows[0].x = 0.5;
+    Species.rows[1].x = 0.5;
+    dt = 1e308;
+    TotalTime = 1.7e308;
+    LE = 0.25;
+    const LvError e = failureOf([&] { run(); });
+    EXPECT_EQ(e.kind(), ErrorKind::Overflow) << e.what();
+    EXPECT_NE(e.context().find("step 2"), std::string::npos) << e.what();
+    EXPECT_EQ(view.steps, 1);
+    EXPECT_EQ(LE, 0.25);
+}
+
 TEST_F(ModelRun, MoreThanFiftyOneSpeciesFailBeforeTheFirstStep) {
     Nanimals = 52;
     dt = 0.01;
