@@ -20,7 +20,9 @@ struct Lanes {
 };
 
 // Each matrix block feeds two products; left to itself the compiler reads it from memory
-// for each, and the loads, not the arithmetic, then bound the loop.
+// for each, and with four or more blocks the loads, not the arithmetic, then bound the loop.
+// With fewer, the loads are not the limit but the instructions are, and the products read
+// their block straight from memory.
 template <typename V>
 [[gnu::always_inline]] inline void inRegister(V& v) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -88,6 +90,7 @@ template <int W, int G>
             Se[b] = a * xej;
         }
     }
+#pragma GCC unroll 2
     for (int j = 1; j < n; ++j) {
         const double xj = xo[j];
         const double xej = xeo[j];
@@ -95,7 +98,7 @@ template <int W, int G>
         for (int b = 0; b < G; ++b) {
             V a;
             std::memcpy(&a, row + b * W, sizeof a);
-            inRegister(a);
+            if constexpr (G >= 4) inRegister(a);
             S[b] = a * xj + S[b];
             Se[b] = a * xej + Se[b];
         }
@@ -249,15 +252,20 @@ KernelIsa& currentIsa() {
     return isa;
 }
 
-StepFunction& currentStep() {
-    static StepFunction step = stepFor(currentIsa());
-    return step;
+// The step routine in use: chosen at the first step, so that a step pays no more than an
+// indirect call (no guard of a function-local static).
+KernelStep firstStep(KernelState& s, double dt, double d0);
+StepFunction currentStep = firstStep;
+
+KernelStep firstStep(KernelState& s, double dt, double d0) {
+    currentStep = stepFor(currentIsa());
+    return currentStep(s, dt, d0);
 }
 
 }  // namespace
 
 KernelStep Kernel_Step(KernelState& s, double dt, double d0) {
-    return currentStep()(s, dt, d0);
+    return currentStep(s, dt, d0);
 }
 
 KernelIsa Kernel_Isa() {
@@ -279,7 +287,7 @@ bool Kernel_Isa_Supported(KernelIsa isa) {
 void Set_Kernel_Isa(std::optional<KernelIsa> isa) {
     const KernelIsa chosen = isa && Kernel_Isa_Supported(*isa) ? *isa : bestIsa();
     currentIsa() = chosen;
-    currentStep() = stepFor(chosen);
+    currentStep = stepFor(chosen);
 }
 
 const char* Kernel_Isa_Name(KernelIsa isa) {
