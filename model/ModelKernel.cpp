@@ -188,10 +188,10 @@ template <int W, int G>
 [[gnu::always_inline]] inline KernelStep stepAll(KernelState& s, double dt, double d0) {
     const int blocks = s.n > 0 ? (s.n + W - 1) / W : 0;
     if (blocks == 0) return distanceOf(0, dt);
+    double SumSq = 0;
+    if (blocks <= G) return stepGroup<W, G>(s, 0, blocks, dt, d0, SumSq, true, true);
     const int groups = (blocks + G - 1) / G;
     const int base = blocks / groups, larger = blocks % groups;
-    double SumSq = 0;
-    if (groups == 1) return stepGroup<W, G>(s, 0, blocks, dt, d0, SumSq, true, true);
     int k0 = 0;
     for (int i = 0; i < groups; ++i) {
         const int g = base + (i < larger ? 1 : 0);
