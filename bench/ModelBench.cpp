@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 
+#include "BenchRun.h"
 #include "Globals.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
@@ -10,15 +11,6 @@
 #include "ScalarBaseline.h"
 
 namespace {
-
-// A window that does nothing: what is left is the model's own cost.
-class NullView : public ModelView {
-  public:
-    void Clear_Picture() override {}
-    void Graph_Populations(const int16_t&) override {}
-    void Set_Info_Caption(const std::string&) override {}
-    void Do_Events() override {}
-};
 
 constexpr double BenchDt = 0.01;
 constexpr double BenchTime = 20;  // 2,000 steps per run
@@ -41,21 +33,10 @@ class StepTimer {
 };
 
 void BM_RunModel(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    Fill_Bench_Model(Species, n);
-    std::array<double, MaxSpecies> start{};
-    for (int k = 0; k < n; ++k) start[k] = Species.rows[k].x;
-    Nanimals = static_cast<int16_t>(n);
-    dt = BenchDt;
-    TotalTime = BenchTime;
+    const auto start = Set_Up_Bench_Model(static_cast<int>(state.range(0)), BenchDt, BenchTime);
     NullView view;
     const StepTimer timer;
-    for (auto _ : state) {
-        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
-        StopRequested = 0;
-        Run_Model(view, Nanimals, BenchPlotInterval, TotalTime);
-        benchmark::DoNotOptimize(LE);
-    }
+    for (auto _ : state) Bench_Run(view, start, BenchPlotInterval);
     timer.report(state, Steps_For(BenchTime, BenchDt));
     state.SetLabel(Kernel_Isa_Name(Kernel_Isa()));
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "BenchRun.h"
 #include "Globals.h"
 #include "ModelRun.h"
 #include "ModelView.h"
@@ -41,29 +42,10 @@ frmMain& benchWindow() {
 
 // The same runs with a view that does nothing: the yardstick of the window's own cost, as
 // BM_RunModel is, but of the same length as BM_ViewerRun's.
-class SilentView : public ModelView {
-  public:
-    void Clear_Picture() override {}
-    void Graph_Populations(const int16_t&) override {}
-    void Set_Info_Caption(const std::string&) override {}
-    void Do_Events() override {}
-};
-
 void BM_ViewerRunHeadless(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    Fill_Bench_Model(Species, n);
-    std::array<double, MaxSpecies> start{};
-    for (int k = 0; k < n; ++k) start[k] = Species.rows[k].x;
-    Nanimals = static_cast<int16_t>(n);
-    dt = ViewerDt;
-    TotalTime = ViewerTime;
-    SilentView view;
-    for (auto _ : state) {
-        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
-        StopRequested = 0;
-        Run_Model(view, Nanimals, ViewerPlotInterval, TotalTime);
-        benchmark::DoNotOptimize(LE);
-    }
+    const auto start = Set_Up_Bench_Model(static_cast<int>(state.range(0)), ViewerDt, ViewerTime);
+    NullView view;
+    for (auto _ : state) Bench_Run(view, start, ViewerPlotInterval);
     state.counters["ns_per_step"] = benchmark::Counter(
         double(Steps_For(ViewerTime, ViewerDt)) * 1e-9,
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -72,21 +54,11 @@ void BM_ViewerRunHeadless(benchmark::State& state) {
 void BM_ViewerRun(benchmark::State& state) {
     frmMain& window = benchWindow();
     const int n = static_cast<int>(state.range(0));
-    Fill_Bench_Model(Species, n);
-    std::array<double, MaxSpecies> start{};
-    for (int k = 0; k < n; ++k) {
-        start[k] = Species.rows[k].x;
-        Species.rows[k].Color = 0x2040C0 + 0x1F * k;
-    }
-    Nanimals = static_cast<int16_t>(n);
-    dt = ViewerDt;
-    TotalTime = ViewerTime;
+    const auto start = Set_Up_Bench_Model(n, ViewerDt, ViewerTime);
+    for (int k = 0; k < n; ++k) Species.rows[k].Color = 0x2040C0 + 0x1F * k;
     double maxGapMs = 0, events = 0, busyMs = 0, late = 0;
     for (auto _ : state) {
-        for (int k = 0; k < n; ++k) Species.rows[k].x = start[k];
-        StopRequested = 0;
-        Run_Model(window, Nanimals, ViewerPlotInterval, TotalTime);
-        benchmark::DoNotOptimize(LE);
+        Bench_Run(window, start, ViewerPlotInterval);
         const frmMain::EventStats& s = window.Event_Stats();
         maxGapMs = std::max(maxGapMs, s.maxGapMs);
         events += double(s.calls);
