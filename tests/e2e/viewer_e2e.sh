@@ -59,6 +59,19 @@ click() { # client-area x y
     xdotool mousemove --window "$WID" "$1" $(($2 + MENU)) click 1
     sleep 0.3
 }
+open_row_style() { # answer the open dialog: file type "QV Style", then the file NAME
+    local dialog
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '.' | grep -v "^$WID\$" | tail -1)
+    [ -n "$dialog" ] || fail "no open dialog"
+    sleep 0.5
+    xdotool windowfocus --sync "$dialog"
+    # The file name box has the focus; Tab leads to the file types: the second is "QV Style".
+    xdotool key --delay 100 Tab Down
+    sleep 0.3
+    xdotool key --delay 100 shift+Tab
+    xdotool type --delay 50 "$1"
+    xdotool key Return
+}
 caption_area() { # the picture of the result caption under the chart
     import -window "$WID" -crop 257x17+8+$((344 + MENU)) +repage "$1"
 }
@@ -69,16 +82,7 @@ click $((112 + 8 + 20)) $((8 + 51 + 8))
 # "Load Param..."
 click $((8 + 40)) $((8 + 36))
 
-DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name '.' | grep -v "^$WID\$" | tail -1)
-[ -n "$DIALOG" ] || fail "no open dialog"
-sleep 0.5
-xdotool windowfocus --sync "$DIALOG"
-# The file name box has the focus; Tab leads to the file types: the second is "QV Style".
-xdotool key --delay 100 Tab Down
-sleep 0.3
-xdotool key --delay 100 shift+Tab
-xdotool type --delay 50 "$NAME"
-xdotool key Return
+open_row_style "$NAME"
 
 # The run ends with its exponent under the chart, in place of "LE =".
 ended=
@@ -123,15 +127,7 @@ DIFF=$(compare -metric AE "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp"
 # The open dialog now starts where Save Image left it (the home directory): type the path.
 click $((112 + 8 + 20)) $((8 + 15 + 8)) # "Continuous"
 click $((8 + 40)) $((8 + 36))            # "Load Param..."
-DIALOG=$(timeout 20 xdotool search --sync --onlyvisible --name '.' | grep -v "^$WID\$" | tail -1)
-[ -n "$DIALOG" ] || fail "no open dialog for the second run"
-sleep 0.5
-xdotool windowfocus --sync "$DIALOG"
-xdotool key --delay 100 Tab Down
-sleep 0.3
-xdotool key --delay 100 shift+Tab
-xdotool type --delay 30 "$WORK/files/$NAME"
-xdotool key Return
+open_row_style "$WORK/files/$NAME"
 sleep 1.5
 kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended during the continuous run"
 # The chart moves while the run goes on.
