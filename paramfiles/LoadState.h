@@ -38,7 +38,10 @@ struct LoadState {
                                  const std::string& text) {
     std::string where = file.Path() + ", line " + std::to_string(file.Line_Number());
     if (!piece.empty()) where += ", " + piece;
-    throw e.within(where + ", text " + Quote_For_Message(text));
+    // Conversion errors quote the text themselves; say it once.
+    const std::string quoted = Quote_For_Message(text);
+    if (e.context().find(quoted) == std::string::npos) where += ", text " + quoted;
+    throw e.within(where);
 }
 
 // Runs `body` for one line; any failure in it is reported at that line. `shown` is the
