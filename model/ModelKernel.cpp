@@ -68,12 +68,15 @@ template <int W>
 // with the first product itself. The two differ only when that product is -0 (0 + -0 is +0),
 // and the sign of a zero sum never shows: later terms absorb it and 1 - S is 1 for both
 // zeros. SumSq likewise starts with the first square, which is never -0.
-template <int W, int G>
+//
+// J, when not 0, is the species count known at compile time, so that the j loop and the row
+// order of SumSq unroll completely.
+template <int W, int G, int J = 0>
 [[gnu::always_inline]] inline KernelStep stepBlocks(KernelState& s, int k0, double dt, double d0,
                                                     double& SumSq, bool first, bool only) {
     using V = typename Lanes<W>::V;
     using M = typename Lanes<W>::M;
-    const int n = s.n;
+    const int n = J > 0 ? J : s.n;
     const double* xo = s.x[s.from];
     const double* xeo = s.xe[s.from];
     double* xn = s.x[1 - s.from];
@@ -91,7 +94,20 @@ template <int W, int G>
         }
     }
 #pragma GCC unroll 2
-    for (int j = 1; j < n; ++j) {
+    for (int j = 1; j < (J > 0 ? 1 : n); ++j) {
+        const double xj = xo[j];
+        const double xej = xeo[j];
+        const double* row = &s.aT[j][k0];
+        for (int b = 0; b < G; ++b) {
+            V a;
+            std::memcpy(&a, row + b * W, sizeof a);
+            if constexpr (G >= 4) inRegister(a);
+            S[b] = a * xj + S[b];
+            Se[b] = a * xej + Se[b];
+        }
+    }
+#pragma GCC unroll 16
+    for (int j = 1; j < J; ++j) {
         const double xj = xo[j];
         const double xej = xeo[j];
         const double* row = &s.aT[j][k0];
@@ -181,6 +197,16 @@ template <int W>
     return !anyLane<W>(bad);
 }
 
+// Small species counts, the most common, each get a step routine of their own, compiled for
+// their count: no loop over j, and none of the set-up of the general routine.
+constexpr int SmallCount = 12;
+
+template <int W, int J>
+[[gnu::always_inline]] inline KernelStep stepSmall(KernelState& s, double dt, double d0) {
+    double SumSq = 0;
+    return stepBlocks<W, (J + W - 1) / W, J>(s, 0, dt, d0, SumSq, true, true);
+}
+
 // The blocks are split into as few groups of at most G as possible, of nearly equal size,
 // so that no group is left with too few sums to hide the latency of an addition. The squared
 // differences of one group are summed while the next one runs.
@@ -203,6 +229,15 @@ template <int W, int G>
     return {result.Dist, true, renormaliseAll<W>(s, d0, result.Dist) && result.finite};
 }
 
+using StepFunction = KernelStep (*)(KernelState&, double, double);
+// Routines by species count, 1 to SmallCount (entry 0 unused).
+using SmallTable = StepFunction[SmallCount + 1];
+
+template <int J>
+KernelStep smallGeneric(KernelState& s, double dt, double d0) {
+    return stepSmall<2, J>(s, dt, d0);
+}
+
 KernelStep stepGeneric(KernelState& s, double dt, double d0) {
     return stepAll<2, 4>(s, dt, d0);
 }
@@ -220,9 +255,26 @@ KernelStep stepGeneric(KernelState& s, double dt, double d0) {
 [[gnu::target("avx512f,avx512vl")]] KernelStep stepAvx512(KernelState& s, double dt, double d0) {
     return stepAll<4, 6>(s, dt, d0);
 }
+template <int J>
+[[gnu::target("avx2")]] KernelStep smallAvx2(KernelState& s, double dt, double d0) {
+    return stepSmall<4, J>(s, dt, d0);
+}
+template <int J>
+[[gnu::target("avx512f,avx512vl")]] KernelStep smallAvx512(KernelState& s, double dt, double d0) {
+    return stepSmall<4, J>(s, dt, d0);
+}
 #endif
 
-using StepFunction = KernelStep (*)(KernelState&, double, double);
+#define LV_SMALL_TABLE(name, routine)                                                      \
+    const SmallTable name = {nullptr,     routine<1>,  routine<2>, routine<3>, routine<4>, \
+                             routine<5>,  routine<6>,  routine<7>, routine<8>, routine<9>, \
+                             routine<10>, routine<11>, routine<12>}
+LV_SMALL_TABLE(smallGenericRoutines, smallGeneric);
+#ifdef LV_KERNEL_X86
+LV_SMALL_TABLE(smallAvx2Routines, smallAvx2);
+LV_SMALL_TABLE(smallAvx512Routines, smallAvx512);
+#endif
+#undef LV_SMALL_TABLE
 
 StepFunction stepFor(KernelIsa isa) {
     switch (isa) {
@@ -234,6 +286,19 @@ StepFunction stepFor(KernelIsa isa) {
 #endif
         default:
             return stepGeneric;
+    }
+}
+
+const StepFunction* smallFor(KernelIsa isa) {
+    switch (isa) {
+#ifdef LV_KERNEL_X86
+        case KernelIsa::Avx512:
+            return smallAvx512Routines;
+        case KernelIsa::Avx2:
+            return smallAvx2Routines;
+#endif
+        default:
+            return smallGenericRoutines;
     }
 }
 
@@ -252,19 +317,31 @@ KernelIsa& currentIsa() {
     return isa;
 }
 
-// The step routine in use: chosen at the first step, so that a step pays no more than an
+// The step routines in use: chosen at the first step, so that a step pays no more than an
 // indirect call (no guard of a function-local static).
 KernelStep firstStep(KernelState& s, double dt, double d0);
+const SmallTable firstSmall = {firstStep, firstStep, firstStep, firstStep, firstStep,
+                               firstStep, firstStep, firstStep, firstStep, firstStep,
+                               firstStep, firstStep, firstStep};
 StepFunction currentStep = firstStep;
+const StepFunction* currentSmall = firstSmall;
+
+void choose(KernelIsa isa) {
+    currentIsa() = isa;
+    currentStep = stepFor(isa);
+    currentSmall = smallFor(isa);
+}
 
 KernelStep firstStep(KernelState& s, double dt, double d0) {
-    currentStep = stepFor(currentIsa());
-    return currentStep(s, dt, d0);
+    choose(currentIsa());
+    return Kernel_Step(s, dt, d0);
 }
 
 }  // namespace
 
 KernelStep Kernel_Step(KernelState& s, double dt, double d0) {
+    const unsigned n = static_cast<unsigned>(s.n);
+    if (n - 1 < static_cast<unsigned>(SmallCount)) return currentSmall[n](s, dt, d0);
     return currentStep(s, dt, d0);
 }
 
@@ -285,9 +362,7 @@ bool Kernel_Isa_Supported(KernelIsa isa) {
 }
 
 void Set_Kernel_Isa(std::optional<KernelIsa> isa) {
-    const KernelIsa chosen = isa && Kernel_Isa_Supported(*isa) ? *isa : bestIsa();
-    currentIsa() = chosen;
-    currentStep = stepFor(chosen);
+    choose(isa && Kernel_Isa_Supported(*isa) ? *isa : bestIsa());
 }
 
 const char* Kernel_Isa_Name(KernelIsa isa) {

@@ -236,4 +236,38 @@ TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
     }
 }
 
+// The window may change the species count between steps; each count has its own step
+// routine, and a run that passes from one to another, small or large, must go on exactly as
+// the plain evaluation of the same counts.
+TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
+    for (KernelIsa isa : supportedIsas()) {
+        Set_Kernel_Isa(isa);
+        Reset_Globals();
+        for (int k = 0; k < 20; ++k) {
+            SpeciesRec& row = Species.rows[k];
+            row.x = 0.1 + 0.04 * k;
+            row.r = 0.5 + 0.05 * k;
+            for (int j = 0; j < 20; ++j) row.a[j] = j == k ? 1 : 0.3 * ((j + 2 * k) % 7) / 7.0;
+        }
+        Nanimals = 4;
+        dt = 0.01;
+        TotalTime = -1;
+        ReferenceRun ref(Species, 4);
+        bool same = true;
+        view = RecordingView{};
+        view.onEvents = [&](RecordingView& v) {
+            ref.step(0.01);
+            for (int k = 0; k < ref.n; ++k)
+                same = same && Bits(Species.rows[k].x) == Bits(ref.sp.rows[k].x);
+            const int next = v.steps == 50 ? 20 : v.steps == 100 ? 7 : v.steps == 150 ? 1 : 0;
+            if (next == 1 || !same) StopRequested = -1;
+            if (next > 1) Nanimals = ref.n = next;
+        };
+        Run_Model(view, Nanimals, 0, TotalTime);
+        ASSERT_TRUE(same) << Kernel_Isa_Name(isa) << ", step " << view.steps;
+        EXPECT_EQ(view.steps, 150);
+        EXPECT_EQ(Bits(LE), Bits(ref.le())) << Kernel_Isa_Name(isa);
+    }
+}
+
 }  // namespace
