@@ -78,27 +78,33 @@ double Text_To_Double(std::string_view text) {
     return value;
 }
 
+namespace {
+// Rounds halves to even (the default rounding mode) and checks the range of Int; the
+// message is made only when it is needed.
+template <class Int, class What>
+Int roundChecked(double value, What what) {
+    const double r = std::nearbyint(value);
+    if (!(r >= double(std::numeric_limits<Int>::min()) &&
+          r <= double(std::numeric_limits<Int>::max())))
+        throw LvError(ErrorKind::Overflow, what());
+    return static_cast<Int>(r);
+}
+}  // namespace
+
 int16_t Round_To_Int16(double value) {
-    const double r = std::nearbyint(value);  // default rounding mode: halves to even
-    if (!(r >= -32768.0 && r <= 32767.0))
-        throw LvError(ErrorKind::Overflow, "value out of 16-bit range");
-    return static_cast<int16_t>(r);
+    return roundChecked<int16_t>(value, [] { return std::string("value out of 16-bit range"); });
 }
 
 int16_t Text_To_Int16(std::string_view text) {
-    const double r = std::nearbyint(Text_To_Double(text));
-    if (!(r >= -32768.0 && r <= 32767.0))
-        throw LvError(ErrorKind::Overflow,
-                      "not a 16-bit integer: " + Quote_For_Message(std::string(text)));
-    return static_cast<int16_t>(r);
+    return roundChecked<int16_t>(Text_To_Double(text), [&] {
+        return "not a 16-bit integer: " + Quote_For_Message(std::string(text));
+    });
 }
 
 int32_t Text_To_Int32(std::string_view text) {
-    const double r = std::nearbyint(Text_To_Double(text));
-    if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        throw LvError(ErrorKind::Overflow,
-                      "not a 32-bit integer: " + Quote_For_Message(std::string(text)));
-    return static_cast<int32_t>(r);
+    return roundChecked<int32_t>(Text_To_Double(text), [&] {
+        return "not a 32-bit integer: " + Quote_For_Message(std::string(text));
+    });
 }
 
 int16_t Checked_Add16(int16_t a, int16_t b) {
