@@ -18,7 +18,7 @@ struct SpeciesRec {
 // A fixed table of 51 rows whose every index is checked: row 51 or -1 is a
 // "Subscript out of range", never a stray write.
 class SpeciesTable {
-public:
+  public:
     SpeciesRec& operator()(long i);
     const SpeciesRec& operator()(long i) const;
 

@@ -6,7 +6,9 @@
 #include "Random.h"
 
 namespace {
-int32_t channel(float u) { return static_cast<int32_t>(std::floor(double(u) * 150.0) + 105.0); }
+int32_t channel(float u) {
+    return static_cast<int32_t>(std::floor(double(u) * 150.0) + 105.0);
+}
 }  // namespace
 
 void Random_Colors(const int16_t& Nanimals) {

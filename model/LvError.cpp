@@ -2,13 +2,20 @@
 
 const char* Error_Kind_Text(ErrorKind kind) {
     switch (kind) {
-    case ErrorKind::InvalidCall: return "Invalid procedure call or argument";
-    case ErrorKind::Overflow: return "Overflow";
-    case ErrorKind::SubscriptOutOfRange: return "Subscript out of range";
-    case ErrorKind::DivisionByZero: return "Division by zero";
-    case ErrorKind::TypeMismatch: return "Type mismatch";
-    case ErrorKind::FileNotFound: return "File not found";
-    case ErrorKind::InputPastEnd: return "Input past end of file";
+        case ErrorKind::InvalidCall:
+            return "Invalid procedure call or argument";
+        case ErrorKind::Overflow:
+            return "Overflow";
+        case ErrorKind::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case ErrorKind::DivisionByZero:
+            return "Division by zero";
+        case ErrorKind::TypeMismatch:
+            return "Type mismatch";
+        case ErrorKind::FileNotFound:
+            return "File not found";
+        case ErrorKind::InputPastEnd:
+            return "Input past end of file";
     }
     return "Unknown error";
 }

@@ -18,7 +18,7 @@ const char* Error_Kind_Text(ErrorKind kind);
 
 // One error type for every failure: its kind, and where and on what it happened.
 class LvError : public std::exception {
-public:
+  public:
     LvError(ErrorKind kind, std::string context = {});
 
     ErrorKind kind() const noexcept { return kind_; }
@@ -29,7 +29,7 @@ public:
     // The same failure, with `where` (file, line, step ...) put in front of the context.
     LvError within(const std::string& where) const;
 
-private:
+  private:
     ErrorKind kind_;
     std::string context_;
     std::string message_;

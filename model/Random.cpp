@@ -23,9 +23,13 @@ float Mt19937Random::Next() {
     return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f);
 }
 
-RandomSource& Random_Source() { return *current; }
+RandomSource& Random_Source() {
+    return *current;
+}
 
-void Set_Random_Source(RandomSource* source) { current = source ? source : &defaultSource; }
+void Set_Random_Source(RandomSource* source) {
+    current = source ? source : &defaultSource;
+}
 
 float Timer_Seconds() {
     using namespace std::chrono;
