@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "Globals.h"
@@ -21,6 +22,8 @@ class NullView : public ModelView {
     void Graph_Populations(const int16_t&) override {}
     void Set_Info_Caption(const std::string&) override {}
     void Do_Events() override {}
+    // Its Do_Events does nothing, so the run need not call it.
+    long long Quiet_Steps() override { return std::numeric_limits<long long>::max(); }
 };
 
 // Loads the bench model of n species with time step `step` and run time `time`; returns

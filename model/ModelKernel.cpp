@@ -164,7 +164,6 @@ template <int W, int G, int J = 0>
         for (int l = 0; l < W; ++l) {
             if (l < lanes) {
                 SumSq = (first && b == 0 && l == 0) ? sq[l] : sq[l] + SumSq;
-                Species.rows[k + l].x = xNew[l];
             }
         }
     }

@@ -39,9 +39,9 @@ struct KernelStep {
 // Euler updates of both trajectories, the clamp, and the sum of the squared differences taken
 // before the clamp, in row order; then Dist = SumSq^0.5 and, unless dt or Dist is 0, the
 // perturbed populations pulled back to the distance d0 of the clamped main ones,
-// xe = ((xe - x) * d0) / Dist + x. Reads x[from] and xe[from]; writes x[1 - from],
-// xe[1 - from] and the new populations into the table (x[from] keeps the old ones, to put
-// back if the step fails). Raises the floating-point flags of exactly these operations.
+// xe = ((xe - x) * d0) / Dist + x. Reads x[from] and xe[from] and writes x[1 - from] and
+// xe[1 - from]; x[from] keeps the old populations, for a step that fails. The table is left
+// to the caller. Raises the floating-point flags of exactly these operations.
 KernelStep Kernel_Step(KernelState& s, double dt, double d0);
 
 // The instruction set in use, whether one is available here, and a way to force one

@@ -156,6 +156,12 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
     bool Running = true;
     TermBatch terms;
+    long long quiet = 0;  // steps still to come before the view wants Do_Events again
+    // The kernel keeps the populations; the table gets them whenever someone may look: before
+    // each call to the view, when a step fails (the last complete step) and at the end.
+    auto syncTable = [&] {
+        for (int k = 0; k < s.n; ++k) Species.rows[k].x = s.x[s.from][k];
+    };
 
     for (;;) {
         const long long step = StepCount + 1;
@@ -188,10 +194,6 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             }
             return true;
         };
-        // A failed step leaves the table as the last complete step left it.
-        auto restoreTable = [&] {
-            for (int k = 0; k < n; ++k) Species.rows[k].x = s.x[s.from][k];
-        };
         bool complete = arithmetic();
         // A failure shows in the values: from finite start-of-step values, an overflow, an
         // invalid operation or a division by zero leaves an infinity or a NaN behind. The
@@ -205,12 +207,12 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             std::feclearexcept(FE_ALL_EXCEPT);
             complete = arithmetic();
             if (const unsigned flags = failureFlags()) {
-                restoreTable();
+                syncTable();
                 failFromFlags(flags, step);
             }
         }
         if (!complete) {
-            restoreTable();
+            syncTable();
             if (h == 0) failAt(ErrorKind::DivisionByZero, step, "1 / dt with dt = 0");
             failAt(ErrorKind::InvalidCall, step,
                    "logarithm of a distance of 0 between the run and its perturbed copy");
@@ -227,13 +229,23 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         StepCount = step;
         s.from = 1 - s.from;
 
-        if (PlotCount == INT16_MAX) failAt(ErrorKind::Overflow, step, "PlotCount passed 32767");
+        if (PlotCount == INT16_MAX) {
+            syncTable();
+            failAt(ErrorKind::Overflow, step, "PlotCount passed 32767");
+        }
         ++PlotCount;
         if (PlotCount > PlotInterval) {
+            syncTable();
             view.Graph_Populations(Nanimals);
             PlotCount = 0;
         }
-        view.Do_Events();
+        if (quiet > 0) {
+            --quiet;
+        } else {
+            syncTable();
+            view.Do_Events();
+            quiet = view.Quiet_Steps();
+        }
         if (terms.count == TermBatch::Size) {
             LESum = terms.sum(LESum, d0);
             terms.count = 0;
@@ -243,6 +255,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         if (StopRequested == -1 || !Running) break;
     }
 
+    syncTable();
     LESum = terms.sum(LESum, d0);
     LE = LESum / static_cast<double>(StepCount);
     view.Set_Info_Caption(Info_Caption(LE));

@@ -256,7 +256,6 @@ void frmMain::Clear_Picture() {
     chart_->Clear();
     picMain->Update_All();
     stats_ = {};
-    stepsSinceCheck_ = 0;
     lastEvents_ = lastCheck_ = lastRepaint_ = Clock::now();
 }
 
@@ -289,11 +288,13 @@ void frmMain::processEventsNow() {
     ++stats_.calls;
 }
 
+long long frmMain::Quiet_Steps() {
+    return checkEvery_ - 1;
+}
+
 void frmMain::Do_Events() {
-    // Called after every model step. Reading the clock costs about as much as a small step,
-    // so it is read only every few steps, as many as take some 0.1 to 0.4 ms.
-    if (++stepsSinceCheck_ < checkEvery_) return;
-    stepsSinceCheck_ = 0;
+    // Reading the clock costs about as much as a small step, so the run calls this only
+    // every few steps (Quiet_Steps), as many as take some 0.1 to 0.4 ms.
     const Clock::time_point now = Clock::now();
     const auto sinceCheck = now - lastCheck_;
     lastCheck_ = now;

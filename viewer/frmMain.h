@@ -31,6 +31,7 @@ class frmMain : public QMainWindow, public ModelView {
     void Graph_Populations(const int16_t& Nanimals) override;
     void Set_Info_Caption(const std::string& caption) override;
     void Do_Events() override;
+    long long Quiet_Steps() override;
 
     // The file dialog shared by Load and Save Image.
     CommonDialog CommonDialog1;
@@ -96,7 +97,6 @@ class frmMain : public QMainWindow, public ModelView {
     bool closing_ = false;  // closed during a run: finish it without drawing
 
     using Clock = std::chrono::steady_clock;
-    int stepsSinceCheck_ = 0;
     int checkEvery_ = 1;  // steps between clock readings, adapted to the step rate
     Clock::time_point lastCheck_{};
     Clock::time_point lastEvents_{};
