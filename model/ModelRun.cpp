@@ -13,6 +13,7 @@
 #include "LvError.h"
 #include "ModelKernel.h"
 #include "ModelView.h"
+#include "TermSum.h"
 
 std::string Info_Caption(double le) {
     return "LE = " + Format_Fixed6(le) + "\r\n\r\n";
@@ -105,33 +106,6 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
     s.n = n;
 }
 
-// The exponent's terms (1 / dt) * ln(Dist / d0), added to LESum in step order. Taking the
-// logarithms of a batch of steps together keeps them off the chain from one step to the
-// next; the sum is the same, term by term. A term is only put off when it cannot fail, so
-// that no later step can meet the failure of an earlier one: with Dist and |1 / dt| at most
-// 1e290, Dist / d0 is finite and |ln(Dist / d0)| < 746, so a term stays below 7.5e292; with
-// |LESum| at most 1e307, LESum plus a full batch of such terms stays inside the double
-// range. Otherwise the term is taken at once, after the pending ones, as in the plain run.
-constexpr double SafeDist = 1e290, SafeReciprocal = 1e290, SafeSum = 1e307;
-
-struct TermBatch {
-    static constexpr int Size = 64;
-    double recip[Size];
-    double dist[Size];
-    int count = 0;
-
-    void add(double r, double d) {
-        recip[count] = r;
-        dist[count] = d;
-        ++count;
-    }
-    // LESum with the pending terms added in order; the batch itself is left as it is.
-    double sum(double LESum, double d0) const {
-        for (int i = 0; i < count; ++i) LESum = (recip[i] * std::log(dist[i] / d0)) + LESum;
-        return LESum;
-    }
-};
-
 }  // namespace
 
 void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInterval,
@@ -141,7 +115,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     s.from = 0;
     s.n = -1;  // the rows are loaded at the first step
     double XeAll[MaxSpecies] = {};
-    double t = 0, LESum = 0;
+    double t = 0;
     long long StepCount = 0;  // 64-bit: a continuous run may go on for days
     int16_t PlotCount = 0;
 
@@ -155,7 +129,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     }
     XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
     bool Running = true;
-    TermBatch terms;
+    TermSum LESum(d0);    // the exponent's sum
     long long quiet = 0;  // steps still to come before the view wants Do_Events again
     // The kernel keeps the populations; the table gets them whenever someone may look: before
     // each call to the view, when a step fails (the last complete step) and at the end.
@@ -177,7 +151,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
 
         // The arithmetic of one step. The start-of-step state stays in the kernel's `from`
         // half, so the step can be done again and gives the same results.
-        double tNew = t, LENew = LESum, Dist = 0, recip = 0;
+        double tNew = t, LENew = 0, Dist = 0, recip = 0;
         bool deferred = false, finite = true;
         auto arithmetic = [&]() -> bool {
             tNew = TotalTime > 0 ? h + t : t;
@@ -186,10 +160,9 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             finite = k.finite && std::isfinite(tNew);
             if (!k.renormalised) return false;  // 1 / dt or the logarithm would fail
             recip = 1 / h;
-            deferred = Dist <= SafeDist && std::fabs(recip) <= SafeReciprocal &&
-                       std::fabs(LESum) <= SafeSum && terms.count < TermBatch::Size;
+            deferred = LESum.Can_Wait(recip, Dist);
             if (!deferred) {
-                LENew = (recip * std::log(Dist / d0)) + terms.sum(LESum, d0);
+                LENew = (recip * std::log(Dist / d0)) + LESum.Total();
                 finite = finite && std::isfinite(LENew);
             }
             return true;
@@ -220,12 +193,10 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
 
         // The step is complete: it becomes the table's state.
         t = tNew;
-        if (deferred) {
-            terms.add(recip, Dist);
-        } else {
-            LESum = LENew;
-            terms.count = 0;
-        }
+        if (deferred)
+            LESum.Wait(recip, Dist);
+        else
+            LESum.Restart(LENew);
         StepCount = step;
         s.from = 1 - s.from;
 
@@ -246,17 +217,12 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             view.Do_Events();
             quiet = view.Quiet_Steps();
         }
-        if (terms.count == TermBatch::Size) {
-            LESum = terms.sum(LESum, d0);
-            terms.count = 0;
-        }
 
         if (TotalTime > 0 && t >= TotalTime) Running = false;
         if (StopRequested == -1 || !Running) break;
     }
 
     syncTable();
-    LESum = terms.sum(LESum, d0);
-    LE = LESum / static_cast<double>(StepCount);
+    LE = LESum.Total() / static_cast<double>(StepCount);
     view.Set_Info_Caption(Info_Caption(LE));
 }

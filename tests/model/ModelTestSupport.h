@@ -30,11 +30,13 @@ class RecordingView : public ModelView {
         if (keepCalls) calls.push_back("events");
         if (onEvents) onEvents(*this);
     }
+    long long Quiet_Steps() override { return quiet; }
 
     std::vector<std::string> calls;
     bool keepCalls = false;  // "events" entries only when asked: long runs make many
     int clears = 0;
-    long long steps = 0;  // one Do_Events per step
+    long long steps = 0;  // one Do_Events per step, unless `quiet` is set
+    long long quiet = 0;  // steps let pass after each Do_Events
     std::vector<long long> graphSteps;
     std::vector<int16_t> graphCounts;
     std::vector<std::string> captions;
