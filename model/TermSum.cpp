@@ -83,6 +83,8 @@ class TermHelper {
     static constexpr int SpinLimit = 1 << 12;
 
     static TermHelper* start() {
+        // On a single processor the helper could only take turns with the run.
+        if (std::thread::hardware_concurrency() < 2) return nullptr;
         // Never freed: the thread may still be waiting on it when the program ends.
         TermHelper* helper = new TermHelper;
         try {
@@ -114,9 +116,13 @@ class TermHelper {
 #endif
         uint64_t c = 0;
         for (;;) {
+            // Should the run share this processor after all, the yields let it go on.
             uint64_t p = produced_.load(std::memory_order_acquire);
             for (int spins = 0; p == c && spins < SpinLimit; ++spins) {
-                spinPause();
+                if (spins % 16 == 15)
+                    std::this_thread::yield();
+                else
+                    spinPause();
                 p = produced_.load(std::memory_order_acquire);
             }
             if (p == c) {
