@@ -1,6 +1,7 @@
 #include "TermSum.h"
 
 #include <atomic>
+#include <chrono>
 #include <cfenv>
 #include <cmath>
 #include <thread>
@@ -8,8 +9,28 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace {
+
+// Processors this program may run on, and the one this thread is on now (-1: unknown).
+int usableProcessors() {
+#if defined(__linux__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+#endif
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
+
+int currentProcessor() {
+#if defined(__linux__)
+    return sched_getcpu();
+#else
+    return -1;
+#endif
+}
 
 inline void spinPause() {
 #if defined(__x86_64__)
@@ -66,6 +87,7 @@ class TermHelper {
     }
 
     void Publish(uint64_t end) {
+        runProcessor_.store(currentProcessor(), std::memory_order_relaxed);
         produced_.store(end, std::memory_order_seq_cst);
         if (sleeping_.load(std::memory_order_seq_cst)) {
             wake_.fetch_add(1, std::memory_order_seq_cst);
@@ -84,7 +106,7 @@ class TermHelper {
 
     static TermHelper* start() {
         // On a single processor the helper could only take turns with the run.
-        if (std::thread::hardware_concurrency() < 2) return nullptr;
+        if (usableProcessors() < 2) return nullptr;
         // Never freed: the thread may still be waiting on it when the program ends.
         TermHelper* helper = new TermHelper;
         try {
@@ -116,11 +138,13 @@ class TermHelper {
 #endif
         uint64_t c = 0;
         for (;;) {
-            // Should the run share this processor after all, the yields let it go on.
+            // Should the system put the helper on the run's processor, spinning would take
+            // the run's time: the helper then steps aside for a while.
             uint64_t p = produced_.load(std::memory_order_acquire);
             for (int spins = 0; p == c && spins < SpinLimit; ++spins) {
-                if (spins % 16 == 15)
-                    std::this_thread::yield();
+                if (spins % 64 == 63 && currentProcessor() >= 0 &&
+                    currentProcessor() == runProcessor_.load(std::memory_order_relaxed))
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
                 else
                     spinPause();
                 p = produced_.load(std::memory_order_acquire);
@@ -145,6 +169,7 @@ class TermHelper {
     double dist_[Capacity];
     // The run's side.
     alignas(64) std::atomic<uint64_t> produced_{0};
+    std::atomic<int> runProcessor_{-1};
     uint64_t consumedSeen_ = 0;
     std::atomic<bool> busy_{false};
     // The helper's side. sum_ and d0_ are written by the run only while the helper is idle.
