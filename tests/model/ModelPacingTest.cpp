@@ -7,8 +7,8 @@
 #include "ModelTestSupport.h"
 
 // How the run paces the window: the steps a view lets pass without Do_Events, the table it
-// sees when it is called, and the exponent's terms taken in batches (on a helper thread,
-// or by the run itself when the helper is taken) without changing a bit of the result.
+// sees when it is called, and the exponent's terms taken in batches, without changing a bit
+// of the result.
 
 namespace {
 
@@ -59,8 +59,8 @@ TEST_F(Pacing, StopFromAQuietViewEndsTheRunAfterTheStepOfTheCall) {
     EXPECT_EQ(Bits(Species.rows[3].x), Bits(ref.sp.rows[3].x));
 }
 
-// A window call may start a run of its own (the helper thread is then taken by the outer
-// run); both must come out as their plain evaluations, over many batches of terms.
+// A window call may start a run of its own; each run keeps its own sum, and both must come
+// out as their plain evaluations, over many batches of terms.
 TEST_F(Pacing, RunStartedFromInsideARunSumsItsOwnExponentExactly) {
     Load_Chaotic_Four();
     dt = 0.01;
@@ -91,8 +91,7 @@ TEST_F(Pacing, RunStartedFromInsideARunSumsItsOwnExponentExactly) {
     EXPECT_EQ(Bits(LE), Bits(outer.le()));
 }
 
-// A run that fails leaves batches of terms behind on the helper; the next run must start
-// from a clean sum.
+// A run that fails with terms still waiting; the next run must start from a clean sum.
 TEST_F(Pacing, RunAfterAFailedRunIsExact) {
     Load_Chaotic_Four();
     dt = 0.01;
