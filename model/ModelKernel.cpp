@@ -107,8 +107,7 @@ template <int W, int G, int J = 0>
             Se[b] = a * xej;
         }
     }
-#pragma GCC unroll 2
-    for (int j = 1; j < (J > 0 ? 1 : n); ++j) {
+    auto addColumn = [&](int j) __attribute__((always_inline)) {
         const double xj = xo[j];
         const double xej = xeo[j];
         const double* row = &s.aT[j][k0];
@@ -119,19 +118,14 @@ template <int W, int G, int J = 0>
             S[b] = a * xj + S[b];
             Se[b] = a * xej + Se[b];
         }
-    }
+    };
+    // A count known here unrolls completely; any other in pairs.
+    if constexpr (J > 0) {
 #pragma GCC unroll 16
-    for (int j = 1; j < J; ++j) {
-        const double xj = xo[j];
-        const double xej = xeo[j];
-        const double* row = &s.aT[j][k0];
-        for (int b = 0; b < G; ++b) {
-            V a;
-            std::memcpy(&a, row + b * W, sizeof a);
-            if constexpr (G >= 4) inRegister(a);
-            S[b] = a * xj + S[b];
-            Se[b] = a * xej + Se[b];
-        }
+        for (int j = 1; j < J; ++j) addColumn(j);
+    } else {
+#pragma GCC unroll 2
+        for (int j = 1; j < n; ++j) addColumn(j);
     }
 
     V clamped;
