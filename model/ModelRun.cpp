@@ -191,7 +191,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
                    "logarithm of a distance of 0 between the run and its perturbed copy");
         }
 
-        // The step is complete: it becomes the table's state.
+        // The step is complete: it becomes the run's state.
         t = tNew;
         if (deferred)
             LESum.Wait(recip, Dist);
