@@ -130,7 +130,7 @@ TEST_F(Exactness, SubnormalPopulationsAreCarriedNotFlushed) {
 namespace {
 
 // The exponent's terms for tiny time steps (1 / dt beyond 1e290) are taken at once, the
-// others later in batches: switching between the two must keep every term, in step order.
+// others a step later: switching between the two must keep every term, in step order.
 // The two time steps are close, so that both kinds of term weigh alike in the sum.
 TEST_F(Exactness, ExponentSumKeepsStepOrderWhateverTheTimeStep) {
     for (const double other : {0.9e-290, 0.01}) {

@@ -7,7 +7,7 @@
 #include "ModelTestSupport.h"
 
 // How the run paces the window: the steps a view lets pass without Do_Events, the table it
-// sees when it is called, and the exponent's terms taken in batches, without changing a bit
+// sees when it is called, and the exponent's terms that wait a step, without changing a bit
 // of the result.
 
 namespace {
@@ -60,7 +60,7 @@ TEST_F(Pacing, StopFromAQuietViewEndsTheRunAfterTheStepOfTheCall) {
 }
 
 // A window call may start a run of its own; each run keeps its own sum, and both must come
-// out as their plain evaluations, over many batches of terms.
+// out as their plain evaluations, over thousands of waiting terms.
 TEST_F(Pacing, RunStartedFromInsideARunSumsItsOwnExponentExactly) {
     Load_Chaotic_Four();
     dt = 0.01;
