@@ -26,12 +26,23 @@ namespace {
 }
 
 // The failures a step can leave in the floating-point status: invalid, divide by zero and
-// overflow. Underflow and inexact are not failures. The model's double arithmetic all runs
-// in the SSE unit, whose status word is read faster than fetestexcept reads both units.
+// overflow. Underflow and inexact are not failures.
+//
+// Round to nearest, and subnormal results kept (species that die out decay through them):
+// the run sets this up and gives the caller its own environment back, flags included.
+//
+// The model's double arithmetic all runs in the SSE unit, so on x86-64 only its control and
+// status word is saved, set and read. The x87 environment is left alone: loading it is slow,
+// and on the processors measured it also slowed the thousands of steps that followed.
 #if defined(__x86_64__)
 constexpr unsigned MxcsrInvalid = 0x01, MxcsrDivByZero = 0x04, MxcsrOverflow = 0x08;
+constexpr unsigned MxcsrFlags = 0x3F, MxcsrDenormalsAreZero = 0x40, MxcsrRounding = 0x6000,
+                   MxcsrFlushToZero = 0x8000;
 inline unsigned failureFlags() {
     return _mm_getcsr() & (MxcsrInvalid | MxcsrDivByZero | MxcsrOverflow);
+}
+inline void clearFlags() {
+    _mm_setcsr(_mm_getcsr() & ~MxcsrFlags);
 }
 inline bool overflowRaised(unsigned f) {
     return f & MxcsrOverflow;
@@ -39,9 +50,27 @@ inline bool overflowRaised(unsigned f) {
 inline bool divByZeroRaised(unsigned f) {
     return f & MxcsrDivByZero;
 }
+
+class FloatEnvironment {
+  public:
+    // The caller's exception masks are kept; rounding to nearest is the zero rounding field.
+    FloatEnvironment() : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ &
+                   ~(MxcsrFlags | MxcsrDenormalsAreZero | MxcsrRounding | MxcsrFlushToZero));
+    }
+    ~FloatEnvironment() { _mm_setcsr(saved_); }
+    FloatEnvironment(const FloatEnvironment&) = delete;
+    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
+
+  private:
+    unsigned saved_;
+};
 #else
 inline unsigned failureFlags() {
     return static_cast<unsigned>(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW));
+}
+inline void clearFlags() {
+    std::feclearexcept(FE_ALL_EXCEPT);
 }
 inline bool overflowRaised(unsigned f) {
     return f & FE_OVERFLOW;
@@ -49,6 +78,21 @@ inline bool overflowRaised(unsigned f) {
 inline bool divByZeroRaised(unsigned f) {
     return f & FE_DIVBYZERO;
 }
+
+class FloatEnvironment {
+  public:
+    FloatEnvironment() {
+        std::fegetenv(&saved_);
+        std::fesetround(FE_TONEAREST);
+        std::feclearexcept(FE_ALL_EXCEPT);
+    }
+    ~FloatEnvironment() { std::fesetenv(&saved_); }
+    FloatEnvironment(const FloatEnvironment&) = delete;
+    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
+
+  private:
+    std::fenv_t saved_;
+};
 #endif
 
 // Names the first failure of a step from its flags. With finite inputs an invalid operation
@@ -60,29 +104,6 @@ inline bool divByZeroRaised(unsigned f) {
     if (divByZeroRaised(flags)) failAt(ErrorKind::DivisionByZero, step, "division by zero");
     failAt(ErrorKind::InvalidCall, step, "invalid floating-point operation");
 }
-
-// Round to nearest, and subnormal results kept (species that die out decay through them):
-// the run sets this up and gives the caller its own environment back, flags included.
-class FloatEnvironment {
-  public:
-    FloatEnvironment() {
-        std::fegetenv(&saved_);
-        std::fesetround(FE_TONEAREST);
-#if defined(__x86_64__)
-        constexpr unsigned FlushToZero = 0x8000, DenormalsAreZero = 0x0040;
-        _mm_setcsr(_mm_getcsr() & ~(FlushToZero | DenormalsAreZero));
-#endif
-        std::feclearexcept(FE_ALL_EXCEPT);
-    }
-    ~FloatEnvironment() {
-        std::fesetenv(&saved_);
-    }
-    FloatEnvironment(const FloatEnvironment&) = delete;
-    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
-
-  private:
-    std::fenv_t saved_;
-};
 
 // Brings the kernel's copy in line with the table when the species count changes (and
 // before the first step): populations and rates of rows 0 to n - 1, the transposed matrix,
@@ -177,7 +198,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         // in flight): the step is done again on clear flags, as the window's own work may
         // have set some, and the flags name the failure.
         if (!finite) {
-            std::feclearexcept(FE_ALL_EXCEPT);
+            clearFlags();
             complete = arithmetic();
             if (const unsigned flags = failureFlags()) {
                 syncTable();

@@ -462,6 +462,34 @@ TEST_F(ModelRun, CallersFloatingPointFlagsAreGivenBack) {
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
+// A caller that rounds upwards (and, on x86-64, flushes subnormals) still gets the run of the
+// plain evaluation, and its own modes back afterwards.
+TEST_F(ModelRun, CallersRoundingAndSubnormalModesDoNotReachTheRun) {
+    Load_Chaotic_Four();
+    dt = 0.01;
+    TotalTime = 5;
+    ReferenceRun ref(Species, 4);
+    std::fesetround(FE_UPWARD);
+#if defined(__x86_64__)
+    const unsigned before = _mm_getcsr();
+    _mm_setcsr(before | 0x8040);  // flush to zero, denormals are zero
+    const unsigned callers = _mm_getcsr();
+#endif
+    run();
+    const int rounding = std::fegetround();
+#if defined(__x86_64__)
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(before);
+    EXPECT_EQ(after & ~0x3Fu, callers & ~0x3Fu);  // modes and masks, not flags
+#endif
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(rounding, FE_UPWARD);
+    for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
+    EXPECT_EQ(view.steps, 501);
+    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x));
+}
+
 // --- Resources ------------------------------------------------------------------------------
 
 TEST_F(ModelRun, StepsAllocateNothing) {
