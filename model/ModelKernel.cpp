@@ -354,9 +354,13 @@ KernelStep firstStep(KernelState& s, double dt, double d0) {
 }  // namespace
 
 KernelStep Kernel_Step(KernelState& s, double dt, double d0) {
-    const unsigned n = static_cast<unsigned>(s.n);
-    if (n - 1 < static_cast<unsigned>(SmallCount)) return currentSmall[n](s, dt, d0);
-    return currentStep(s, dt, d0);
+    return Kernel_Routine(s.n)(s, dt, d0);
+}
+
+KernelRoutine Kernel_Routine(int n) {
+    if (currentStep == firstStep) choose(currentIsa());
+    const unsigned count = static_cast<unsigned>(n);
+    return count - 1 < static_cast<unsigned>(SmallCount) ? currentSmall[count] : currentStep;
 }
 
 KernelIsa Kernel_Isa() {

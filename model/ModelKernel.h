@@ -44,6 +44,11 @@ struct KernelStep {
 // to the caller. Raises the floating-point flags of exactly these operations.
 KernelStep Kernel_Step(KernelState& s, double dt, double d0);
 
+// The routine Kernel_Step uses for n rows with the instruction set now chosen, for a caller
+// that makes many steps of the same count: it saves a call and a look-up per step.
+using KernelRoutine = KernelStep (*)(KernelState&, double, double);
+KernelRoutine Kernel_Routine(int n);
+
 // The instruction set in use, whether one is available here, and a way to force one
 // (nullopt: the best the processor offers). Results never depend on the choice.
 KernelIsa Kernel_Isa();

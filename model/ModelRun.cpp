@@ -150,8 +150,9 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     }
     XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
     bool Running = true;
-    TermSum LESum(d0);    // the exponent's sum
-    long long quiet = 0;  // steps still to come before the view wants Do_Events again
+    TermSum LESum(d0);                 // the exponent's sum
+    KernelRoutine stepRows = nullptr;  // the kernel's routine for the rows loaded
+    long long quiet = 0;               // steps still to come before the view wants Do_Events again
     // The kernel keeps the populations; the table gets them whenever someone may look: before
     // each call to the view, when a step fails (the last complete step) and at the end.
     auto syncTable = [&] {
@@ -164,6 +165,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         if (n != s.n) {
             try {
                 loadRows(s, XeAll, n);
+                stepRows = Kernel_Routine(n);
             } catch (const LvError& e) {
                 throw e.within("model run, step " + std::to_string(step));
             }
@@ -176,7 +178,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         bool deferred = false, finite = true;
         auto arithmetic = [&]() -> bool {
             tNew = TotalTime > 0 ? h + t : t;
-            const KernelStep k = Kernel_Step(s, h, d0);
+            const KernelStep k = stepRows(s, h, d0);
             Dist = k.Dist;
             finite = k.finite && std::isfinite(tNew);
             if (!k.renormalised) return false;  // 1 / dt or the logarithm would fail
