@@ -331,14 +331,9 @@ KernelIsa& currentIsa() {
     return isa;
 }
 
-// The step routines in use: chosen at the first step, so that a step pays no more than an
-// indirect call (no guard of a function-local static).
-KernelStep firstStep(KernelState& s, double dt, double d0);
-const SmallTable firstSmall = {firstStep, firstStep, firstStep, firstStep, firstStep,
-                               firstStep, firstStep, firstStep, firstStep, firstStep,
-                               firstStep, firstStep, firstStep};
-StepFunction currentStep = firstStep;
-const StepFunction* currentSmall = firstSmall;
+// The step routines in use, chosen when the first routine is asked for.
+StepFunction currentStep = nullptr;
+const StepFunction* currentSmall = nullptr;
 
 void choose(KernelIsa isa) {
     currentIsa() = isa;
@@ -346,19 +341,10 @@ void choose(KernelIsa isa) {
     currentSmall = smallFor(isa);
 }
 
-KernelStep firstStep(KernelState& s, double dt, double d0) {
-    choose(currentIsa());
-    return Kernel_Step(s, dt, d0);
-}
-
 }  // namespace
 
-KernelStep Kernel_Step(KernelState& s, double dt, double d0) {
-    return Kernel_Routine(s.n)(s, dt, d0);
-}
-
 KernelRoutine Kernel_Routine(int n) {
-    if (currentStep == firstStep) choose(currentIsa());
+    if (currentStep == nullptr) choose(currentIsa());
     const unsigned count = static_cast<unsigned>(n);
     return count - 1 < static_cast<unsigned>(SmallCount) ? currentSmall[count] : currentStep;
 }

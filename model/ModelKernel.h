@@ -35,17 +35,15 @@ struct KernelStep {
     bool finite;
 };
 
-// The loop over the species of a model step for rows 0 to n - 1: the start-of-step sums, the
-// Euler updates of both trajectories, the clamp, and the sum of the squared differences taken
-// before the clamp, in row order; then Dist = SumSq^0.5 and, unless dt or Dist is 0, the
-// perturbed populations pulled back to the distance d0 of the clamped main ones,
-// xe = ((xe - x) * d0) / Dist + x. Reads x[from] and xe[from] and writes x[1 - from] and
-// xe[1 - from]; x[from] keeps the old populations, for a step that fails. The table is left
-// to the caller. Raises the floating-point flags of exactly these operations.
-KernelStep Kernel_Step(KernelState& s, double dt, double d0);
-
-// The routine Kernel_Step uses for n rows with the instruction set now chosen, for a caller
-// that makes many steps of the same count: it saves a call and a look-up per step.
+// The step routine for n rows with the instruction set now chosen, taken once for many steps
+// of the same count. A step is the loop over the species for rows 0 to n - 1 of s: the
+// start-of-step sums, the Euler updates of both trajectories, the clamp, and the sum of the
+// squared differences taken before the clamp, in row order; then Dist = SumSq^0.5 and, unless
+// dt or Dist is 0, the perturbed populations pulled back to the distance d0 of the clamped
+// main ones, xe = ((xe - x) * d0) / Dist + x. It reads x[from] and xe[from] and writes
+// x[1 - from] and xe[1 - from]; x[from] keeps the old populations, for a step that fails.
+// The table is left to the caller. It raises the floating-point flags of exactly these
+// operations.
 using KernelRoutine = KernelStep (*)(KernelState&, double, double);
 KernelRoutine Kernel_Routine(int n);
 
