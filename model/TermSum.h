@@ -23,7 +23,9 @@ class TermSum {
         recip_ = recip;
         dist_ = Dist;
         waiting_ = true;
-        if (--budget_ == 0) budget_ = budgetFor(Total());
+        // The sum before the term just put off: one term more is well inside the margin, and
+        // its logarithm is not taken twice.
+        if (--budget_ == 0) budget_ = budgetFor(known_);
     }
     // The sum of every term so far.
     double Total() const { return waiting_ ? term(recip_, dist_) + known_ : known_; }
