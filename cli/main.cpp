@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "BitmapFile.h"
 #include "Convert.h"
 #include "Globals.h"
 #include "HeadlessView.h"
@@ -76,10 +77,7 @@ int Run(const Options& o) {
 
     Run_Model(view, Nanimals, plotInterval, TotalTime);
 
-    if (o.image && !image.save(QString::fromLocal8Bit(o.image->c_str()), "BMP")) {
-        std::cerr << "lv-run: cannot write the image " << Quote_For_Message(*o.image, 200) << "\n";
-        return 1;
-    }
+    if (o.image) Save_Bitmap(image, *o.image);
 
     if (o.json) {
         std::string out =

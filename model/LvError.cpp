@@ -1,5 +1,8 @@
 #include "LvError.h"
 
+#include <cerrno>
+#include <cstring>
+
 const char* Error_Kind_Text(ErrorKind kind) {
     switch (kind) {
         case ErrorKind::InvalidCall:
@@ -16,6 +19,14 @@ const char* Error_Kind_Text(ErrorKind kind) {
             return "File not found";
         case ErrorKind::InputPastEnd:
             return "Input past end of file";
+        case ErrorKind::PermissionDenied:
+            return "Permission denied";
+        case ErrorKind::PathNotFound:
+            return "Path not found";
+        case ErrorKind::DeviceIoError:
+            return "Device I/O error";
+        case ErrorKind::OutOfMemory:
+            return "Out of memory";
     }
     return "Unknown error";
 }
@@ -27,6 +38,31 @@ LvError::LvError(ErrorKind kind, std::string context)
 
 LvError LvError::within(const std::string& where) const {
     return LvError(kind_, context_.empty() ? where : where + ", " + context_);
+}
+
+LvError File_Error(int err, const std::string& what) {
+    ErrorKind kind = ErrorKind::DeviceIoError;  // EIO, a full disk or quota, and the rest
+    switch (err) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            kind = ErrorKind::PermissionDenied;
+            break;
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            kind = ErrorKind::PathNotFound;
+            break;
+        case ENOMEM:
+            kind = ErrorKind::OutOfMemory;
+            break;
+    }
+    char buf[256];
+    const char* reason = strerror_r(err, buf, sizeof buf);  // GNU: may return its own text
+    return LvError(kind, what + " (" + reason + ")");
 }
 
 std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {

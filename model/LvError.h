@@ -12,6 +12,10 @@ enum class ErrorKind {
     TypeMismatch,         // "Type mismatch"
     FileNotFound,         // "File not found"
     InputPastEnd,         // "Input past end of file"
+    PermissionDenied,     // "Permission denied"
+    PathNotFound,         // "Path not found"
+    DeviceIoError,        // "Device I/O error"
+    OutOfMemory,          // "Out of memory"
 };
 
 const char* Error_Kind_Text(ErrorKind kind);
@@ -34,6 +38,10 @@ class LvError : public std::exception {
     std::string context_;
     std::string message_;
 };
+
+// A system call's failure on a file, by its errno: the kind users know it by, `what` (the
+// operation and the file), and the system's own reason in parentheses.
+LvError File_Error(int err, const std::string& what);
 
 // Shortens an offending text for a message (long lines, binary garbage).
 std::string Quote_For_Message(const std::string& text, std::size_t maxLength = 40);

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "BitmapFile.h"
 #include "Controls.h"
 #include "Convert.h"
 #include "Globals.h"
@@ -364,9 +365,13 @@ void frmMain::mnuSave_Click() {
     CommonDialog1.Filter = SaveFilter;
     CommonDialog1.ShowSave(this);
     const QString file = CommonDialog1.FileName;
-    if (!file.isEmpty() && !picMain->Image().save(file, "BMP"))
-        Show_Error(this, QStringLiteral("Save Image: the bitmap could not be written to \"%1\"")
-                             .arg(QDir::toNativeSeparators(file)));
+    if (!file.isEmpty()) {
+        try {
+            Save_Bitmap(picMain->Image(), QFile::encodeName(file).toStdString());
+        } catch (const LvError& e) {
+            Show_Error(this, QString::fromStdString(e.within("Save Image").what()));
+        }
+    }
     CommonDialog1.FileName.clear();
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BitmapFile.h"
 #include "Globals.h"
 #include "Initialisers.h"
 #include "ModelRun.h"
@@ -188,9 +189,12 @@ TEST_F(LvRun, ImageIsTheSharedChartAsABitmapAndOnlyAfterASuccessfulRun) {
     const std::string image = dir + "/chart.picture";  // no extension added
     ASSERT_EQ(Run("--image " + image + " " + file).status, 0);
     const Direct d = Run_Direct(file);
-    ASSERT_TRUE(d.image.save(QString::fromStdString(dir + "/direct.bmp"), "BMP"));
     EXPECT_EQ(Slurp(image).substr(0, 2), "BM");
-    EXPECT_TRUE(Slurp(image) == Slurp(dir + "/direct.bmp"));
+    EXPECT_EQ(QImage(QString::fromStdString(image), "BMP").convertToFormat(QImage::Format_RGB32),
+              d.image);
+    // The file is the shared writer's bitmap of that picture, marked 96 dots per inch.
+    const QByteArray bytes = Bitmap_Bytes(d.image);
+    EXPECT_TRUE(Slurp(image) == std::string(bytes.constData(), std::size_t(bytes.size())));
 
     ASSERT_EQ(Run("--width 123 --height 45 --steps 10 --image " + image + " " + file).status, 0);
     const QImage small(QString::fromStdString(image), "BMP");
@@ -206,6 +210,17 @@ TEST_F(LvRun, ImageIsTheSharedChartAsABitmapAndOnlyAfterASuccessfulRun) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("lv-run: Overflow"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(failed));
+
+    // An image that cannot be written says why, and the picture that was there stays.
+    const Result nowhere = Run("--image " + dir + "/none/chart.bmp " + file);
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.err.find("lv-run: Path not found: writing \"" + dir +
+                               "/none/chart.bmp\" (No such file or directory)"),
+              std::string::npos)
+        << nowhere.err;
+    const std::string kept = Slurp(image);
+    EXPECT_EQ(Run("--image " + image + " " + wild).status, 1);
+    EXPECT_TRUE(Slurp(image) == kept);
 }
 
 TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {

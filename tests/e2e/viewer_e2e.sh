@@ -122,6 +122,8 @@ sleep 0.3
 cp "$WORK/home/viewer-chart.bmp" "$ARTEFACTS/e2e-viewer-chart.bmp"
 DIFF=$(compare -metric AE "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp" null: 2>&1)
 [ "$DIFF" = "0" ] || fail "the saved chart differs from lv-run's in $DIFF pixels"
+cmp -s "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp" ||
+    fail "the saved bitmap's bytes differ from lv-run's"
 
 # A continuous run, then Exit in the middle of it: the run ends and so does the program.
 # The open dialog now starts where Save Image left it (the home directory): type the path.

@@ -1,11 +1,23 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
+#include <vector>
 
 #include "Convert.h"
 #include "Globals.h"
 #include "LvError.h"
+#include "SaveFile.h"
 
 namespace {
 
@@ -29,6 +41,24 @@ TEST(LvErrorText, EveryKindHasItsUserText) {
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::TypeMismatch), "Type mismatch");
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::FileNotFound), "File not found");
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::InputPastEnd), "Input past end of file");
+    EXPECT_STREQ(Error_Kind_Text(ErrorKind::PermissionDenied), "Permission denied");
+    EXPECT_STREQ(Error_Kind_Text(ErrorKind::PathNotFound), "Path not found");
+    EXPECT_STREQ(Error_Kind_Text(ErrorKind::DeviceIoError), "Device I/O error");
+    EXPECT_STREQ(Error_Kind_Text(ErrorKind::OutOfMemory), "Out of memory");
+}
+
+TEST(LvErrorText, FileErrorsTakeTheirKindFromErrnoAndKeepTheSystemsReason) {
+    const LvError missing = File_Error(ENOENT, "writing \"x/y.bmp\"");
+    EXPECT_EQ(missing.kind(), ErrorKind::PathNotFound);
+    EXPECT_STREQ(missing.what(), "Path not found: writing \"x/y.bmp\" (No such file or directory)");
+    EXPECT_EQ(File_Error(EACCES, "w").kind(), ErrorKind::PermissionDenied);
+    EXPECT_EQ(File_Error(EROFS, "w").kind(), ErrorKind::PermissionDenied);
+    EXPECT_EQ(File_Error(ENOTDIR, "w").kind(), ErrorKind::PathNotFound);
+    EXPECT_EQ(File_Error(ENOMEM, "w").kind(), ErrorKind::OutOfMemory);
+    const LvError full = File_Error(ENOSPC, "w");
+    EXPECT_EQ(full.kind(), ErrorKind::DeviceIoError);
+    EXPECT_NE(std::string(full.what()).find("No space left on device"), std::string::npos);
+    EXPECT_EQ(File_Error(EIO, "w").kind(), ErrorKind::DeviceIoError);
 }
 
 TEST(LvErrorText, MessageIsKindThenContextAndWithinPutsThePlaceFirst) {
@@ -184,6 +214,116 @@ TEST(Globals, EveryIndexIntoTheTableIsChecked) {
     } catch (const LvError& e) {
         EXPECT_STREQ(e.what(), "Subscript out of range: Species(51), valid 0 to 50");
     }
+}
+
+// --- Saving a file whole ---------------------------------------------------------------------
+
+class SaveFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir =
+            std::filesystem::temp_directory_path() / ("lv-save-test-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string read(const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    void write(const std::filesystem::path& p, const std::string& text) {
+        std::ofstream(p, std::ios::binary) << text;
+    }
+    // What the folder holds, so that a stray temporary file shows.
+    std::vector<std::string> entries() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(SaveFileTest, WritesNewFilesAndReplacesOldOnesKeepingTheirPermissions) {
+    const std::string path = (dir / "chart").string();  // no extension added
+    Save_File(path, std::string("BM\0\x01 binary", 11));
+    EXPECT_EQ(read(path), std::string("BM\0\x01 binary", 11));
+    ::chmod(path.c_str(), 0640);
+    Save_File(path, "second");
+    EXPECT_EQ(read(path), "second");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(entries(), std::vector<std::string>{"chart"});
+}
+
+TEST_F(SaveFileTest, NamesAreUsedByteForByteAndLinksStayLinks) {
+    // Not UTF-8, with a control character: written under exactly these bytes.
+    const std::string odd = (dir / "\xff\xfe-\x1b[1m.bmp").string();
+    Save_File(odd, "odd");
+    EXPECT_EQ(read(odd), "odd");
+    EXPECT_EQ(entries(), std::vector<std::string>{"\xff\xfe-\x1b[1m.bmp"});
+    std::filesystem::create_symlink("\xff\xfe-\x1b[1m.bmp", dir / "link.bmp");
+    Save_File((dir / "link.bmp").string(), "through the link");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bmp"));
+    EXPECT_EQ(read(odd), "through the link");
+}
+
+TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileAndNothingElse) {
+    const std::filesystem::path old = dir / "old.bmp";
+    write(old, "the old picture");
+    // A disk that fills up after 1,000 bytes: the file-size limit fails the write as a full
+    // disk would.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ErrorKind kind = ErrorKind::Overflow;
+    std::string message;
+    try {
+        Save_File(old.string(), std::string(5000, 'x'));
+    } catch (const LvError& e) {
+        kind = e.kind();
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(kind, ErrorKind::DeviceIoError) << message;
+    EXPECT_NE(message.find(old.string()), std::string::npos) << message;
+    EXPECT_NE(message.find("File too large"), std::string::npos) << message;
+    EXPECT_EQ(read(old), "the old picture");
+    EXPECT_EQ(entries(), std::vector<std::string>{"old.bmp"});
+}
+
+TEST_F(SaveFileTest, MissingFoldersDevicesAndFoldersAsNames) {
+    try {
+        Save_File((dir / "no such folder" / "x.bmp").string(), "x");
+        ADD_FAILURE() << "no failure";
+    } catch (const LvError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::PathNotFound);
+        EXPECT_NE(std::string(e.what()).find("no such folder/x.bmp"), std::string::npos);
+    }
+    EXPECT_EQ(kindOf([&] { Save_File(dir.string(), "x"); }), ErrorKind::PermissionDenied);
+    EXPECT_TRUE(entries().empty());
+    // A pipe (as a device) is written into, not replaced.
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    Save_File(fifo, "through the pipe");
+    char got[64] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 16);
+    ::close(reader);
+    EXPECT_EQ(std::string(got), "through the pipe");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(entries(), std::vector<std::string>{"pipe"});
 }
 
 }  // namespace

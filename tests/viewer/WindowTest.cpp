@@ -1,5 +1,7 @@
 // The main window, driven as a user would: the file dialog and the message boxes are answered
 // through their hooks, keys and clicks go through QTest.
+#include <sys/resource.h>
+
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,8 +19,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <memory>
 
+#include "BitmapFile.h"
 #include "CommonDialog.h"
 #include "Controls.h"
 #include "Globals.h"
@@ -597,6 +601,9 @@ class WindowTest : public QObject {
         QCOMPARE(img.size(), QSize(700, 250));
         QCOMPARE(img.convertToFormat(QImage::Format_RGB32), get<PictureBox>("picMain")->Image());
         QCOMPARE(img.pixel(350, 125), qRgb(255, 255, 255));
+        // Byte for byte what lv-run writes for the same picture.
+        f.seek(0);
+        QCOMPARE(f.readAll(), Bitmap_Bytes(get<PictureBox>("picMain")->Image()));
         QVERIFY(w->CommonDialog1.FileName.isEmpty());
 
         // The open dialog then starts where Save Image left it; only the filters change.
@@ -626,6 +633,41 @@ class WindowTest : public QObject {
         answers << true;
         get<QMenu>("mnuFile")->actions()[0]->trigger();
         QCOMPARE(QImage(path, "BMP").size(), QSize(700, 250));
+    }
+
+    void saveFailureSaysWhyAndKeepsTheOldFile() {
+        dialogAnswers << choose(tmp->filePath("missing/chart.bmp"), 1);
+        answers << true;
+        get<QMenu>("mnuFile")->actions()[0]->trigger();
+        QCOMPARE(prompts.size(), 2);  // "Create the file?", then the error
+        QCOMPARE(prompts[1].kind, Prompt::Kind::Error);
+        QVERIFY2(prompts[1].text.startsWith("Path not found: Save Image, writing \"") &&
+                     prompts[1].text.contains("missing/chart.bmp") &&
+                     prompts[1].text.endsWith("(No such file or directory)"),
+                 qPrintable(prompts[1].text));
+
+        // A disk that fills up part way (here a file-size limit): the old picture stays whole.
+        const QString old = writeFile(*tmp, "old.bmp", "the old picture");
+        dialogAnswers << choose(old, 1);
+        answers << true;  // replace it
+        struct rlimit saved {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 1000;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        get<QMenu>("mnuFile")->actions()[0]->trigger();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(prompts.size(), 4);
+        QVERIFY2(prompts[3].text.startsWith("Device I/O error: Save Image") &&
+                     prompts[3].text.contains("File too large"),
+                 qPrintable(prompts[3].text));
+        QFile f(old);
+        f.open(QIODevice::ReadOnly);
+        QCOMPARE(f.readAll(), QByteArray("the old picture"));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bmp"});
+        QVERIFY(w->isVisible());
     }
 
     void saveCancelledWritesNothing() {
