@@ -18,14 +18,7 @@ class HeadlessView : public ModelView {
         : chart_(image), maxSteps_(maxSteps) {}
 
     void Clear_Picture() override { chart_.Clear(); }
-    void Graph_Populations(const int16_t& n) override {
-        try {
-            chart_.Graph_Populations(n);
-        } catch (const LvError& e) {
-            throw e.within("strip chart at step " + std::to_string(steps_ + 1) + ", column " +
-                           std::to_string(PlotColumn));
-        }
-    }
+    void Graph_Populations(const int16_t& n) override { chart_.Graph_Populations(n); }
     void Set_Info_Caption(const std::string& caption) override { caption_ = caption; }
     void Do_Events() override {
         ++steps_;

@@ -230,7 +230,14 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         ++PlotCount;
         if (PlotCount > PlotInterval) {
             syncTable();
-            view.Graph_Populations(Nanimals);
+            try {
+                view.Graph_Populations(Nanimals);
+            } catch (const LvError& e) {
+                // A row of the chart out of range: said with the step and the column, in the
+                // window as in lv-run.
+                throw e.within("strip chart at step " + std::to_string(step) + ", column " +
+                               std::to_string(PlotColumn));
+            }
             PlotCount = 0;
         }
         if (quiet > 0) {

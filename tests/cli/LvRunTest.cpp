@@ -208,7 +208,8 @@ TEST_F(LvRun, ImageIsTheSharedChartAsABitmapAndOnlyAfterASuccessfulRun) {
         Write("wild.p", "c\n2 10 0.01\n0 1 \n-1e9 0.5 \n255 255 \n0 0 \n0 1 \n");
     const Result r = Run("--image " + failed + " " + wild);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("lv-run: Overflow"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("lv-run: Overflow: strip chart at step 31, column 0, "), std::string::npos)
+        << r.err;
     EXPECT_FALSE(fs::exists(failed));
 
     // An image that cannot be written says why, and the picture that was there stays.
