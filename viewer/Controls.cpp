@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <algorithm>
@@ -75,7 +76,16 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     const QRect c = contentsRect();
     const QRect dirty = event->rect() & c;
     if (!dirty.isEmpty()) p.drawImage(dirty.topLeft(), image_, dirty.translated(-c.topLeft()));
-    if (!c.contains(event->rect())) drawFrame(&p);
+    if (!c.contains(event->rect())) {
+        drawFrame(&p);
+        // With the keyboard focus the border turns the highlight colour; the chart inside is
+        // left as drawn.
+        if (hasFocus()) {
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        }
+    }
 }
 
 void WrapButton::paintEvent(QPaintEvent*) {
@@ -89,6 +99,13 @@ void WrapButton::paintEvent(QPaintEvent*) {
     p.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    // The style marks the focus on a button too faintly to be seen: a dotted rectangle
+    // inside the edge, as the window's buttons always had.
+    if (hasFocus()) {
+        p.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
 }
 
 void FrameBox::paintEvent(QPaintEvent*) {
