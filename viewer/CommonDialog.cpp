@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSettings>
 #include <cstdio>
 
 #include "Prompts.h"
@@ -12,6 +13,18 @@ namespace {
 CommonDialog::Hook& hook() {
     static CommonDialog::Hook h;
     return h;
+}
+// Qt's dialog writes its history, sidebar and view into the user's configuration
+// (QtProject.conf) when it closes, but the program keeps no settings between runs: the
+// configuration of this process is pointed where no file can be made.
+void keepSettingsOutOfTheUsersHome() {
+    static const bool done = [] {
+        const QString nowhere = QStringLiteral("/dev/null");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+        return true;
+    }();
+    (void)done;
 }
 }  // namespace
 
@@ -49,7 +62,7 @@ void CommonDialog::ShowSave(QWidget* parent) {
     show(parent, Mode::Save);
 }
 
-CommonDialog::Answer CommonDialog::ask(QWidget* parent, Mode mode) const {
+CommonDialog::Answer CommonDialog::ask(QWidget* parent, Mode mode) {
     if (hook()) return hook()(*this, mode);
     Answer a;
     a.filterIndex = FilterIndex;
@@ -57,7 +70,10 @@ CommonDialog::Answer CommonDialog::ask(QWidget* parent, Mode mode) const {
         std::fprintf(stderr, "file dialog: nobody to answer it on this platform; cancelled\n");
         return a;
     }
+    keepSettingsOutOfTheUsersHome();
     QFileDialog dlg(parent);
+    if (!viewState_.isEmpty()) dlg.restoreState(viewState_);  // before the folder: it has one
+    dlg.setHistory(history_);
     // Qt's own dialog, so that it looks and behaves the same on every desktop (and under Xvfb);
     // the prompts are ours, driven by Flags.
     dlg.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
@@ -69,7 +85,10 @@ CommonDialog::Answer CommonDialog::ask(QWidget* parent, Mode mode) const {
     if (const int idx = EffectiveFilterIndex(); idx > 0) dlg.selectNameFilter(filters[idx - 1]);
     dlg.setDirectory(InitDir.isEmpty() ? QDir::currentPath() : InitDir);
     if (!FileName.isEmpty()) dlg.selectFile(FileName);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
+    const int result = dlg.exec();
+    viewState_ = dlg.saveState();
+    history_ = dlg.history();
+    if (result != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
     a.accepted = true;
     a.path = dlg.selectedFiles().constFirst();
     const int chosen = int(filters.indexOf(dlg.selectedNameFilter()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -48,5 +49,10 @@ class CommonDialog {
 
   private:
     void show(QWidget* parent, Mode mode);
-    Answer ask(QWidget* parent, Mode mode) const;
+    Answer ask(QWidget* parent, Mode mode);
+
+    // Qt's dialog's own state (history, sidebar, view), kept from one use to the next in
+    // memory only, never in the user's configuration.
+    QByteArray viewState_;
+    QStringList history_;
 };
