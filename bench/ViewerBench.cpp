@@ -3,11 +3,15 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QSlider>
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <ctime>
 #include <memory>
 
 #include "BenchRun.h"
+#include "ChartPace.h"
 #include "Globals.h"
 #include "ModelRun.h"
 #include "ModelView.h"
@@ -23,6 +27,17 @@ constexpr double ViewerDt = 0.01;
 constexpr double ViewerTime = 800;
 constexpr int16_t ViewerPlotInterval = 30;  // window time 210 over the 700 columns
 
+// Processor time of the whole program, every thread.
+double processSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+QSlider& speedControl(frmMain& window) {
+    return *window.findChild<QSlider*>(QStringLiteral("sldSpeed"));
+}
+
 // One application and one window for every benchmark, made on first use.
 frmMain& benchWindow() {
     static std::unique_ptr<QApplication> app;
@@ -34,6 +49,7 @@ frmMain& benchWindow() {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QApplication>(argc, argv);
         window = std::make_unique<frmMain>();
+        speedControl(*window).setValue(Speed::Fastest);  // unpaced, unless a benchmark sets it
         window->show();
         QCoreApplication::processEvents();
     }
@@ -76,6 +92,27 @@ void BM_ViewerRun(benchmark::State& state) {
     state.counters["late_share"] = events > 0 ? late / events : 0;
 }
 
+// One sweep of the chart (701 columns of 31 steps) at the speed control's default, about 3 s:
+// how much of a processor the paced window keeps busy while the user watches.
+void BM_PacedViewerRun(benchmark::State& state) {
+    frmMain& window = benchWindow();
+    constexpr double SweepTime = 701 * 31 * ViewerDt;
+    const auto start = Set_Up_Bench_Model(4, ViewerDt, SweepTime);
+    speedControl(window).setValue(Speed::Default);
+    double cpuSeconds = 0, wallSeconds = 0;
+    for (auto _ : state) {
+        const double cpu0 = processSeconds();
+        const auto wall0 = std::chrono::steady_clock::now();
+        Bench_Run(window, start, ViewerPlotInterval);
+        wallSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        cpuSeconds += processSeconds() - cpu0;
+    }
+    speedControl(window).setValue(Speed::Fastest);
+    state.counters["sweep_s"] = wallSeconds / double(state.iterations());
+    state.counters["cpu_share"] = cpuSeconds / wallSeconds;
+}
+
 // One chart column into the window's 700 x 250 picture, sweep after sweep (no pause).
 void BM_ChartColumn(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -96,4 +133,5 @@ void BM_ChartColumn(benchmark::State& state) {
 
 BENCHMARK(BM_ChartColumn)->Arg(4)->Arg(51);
 BENCHMARK(BM_ViewerRun)->Arg(4)->Arg(51)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PacedViewerRun)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ViewerRunHeadless)->Arg(4)->Arg(51)->Unit(benchmark::kMillisecond);

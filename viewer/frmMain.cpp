@@ -12,10 +12,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QSlider>
 #include <cmath>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "BitmapFile.h"
 #include "Controls.h"
@@ -162,6 +162,24 @@ void frmMain::buildControls() {
     Frame2 = frame("Frame2", "Initial Populations", tw(6000, 120, 1815, 855));
     optIPOPrand = option(Frame2, "optIPOPrand", "Random", tw(120, 240, 1215, 255));
     optIPOPfile = option(Frame2, "optIPOPfile", "From File", tw(120, 500, 1455, 255));
+    // The speed control, in the space right of "Initial Populations": how long a sweep of
+    // the chart takes at least, so that a run can be watched.
+    Frame3 = frame("Frame3", "Speed", tw(7980, 120, 2700, 1095));
+    sldSpeed = named(new QSlider(Qt::Horizontal, Frame3), "sldSpeed");
+    sldSpeed->setGeometry(tw(120, 300, 2460, 360));
+    sldSpeed->setRange(Speed::Slowest, Speed::Fastest);
+    sldSpeed->setPageStep(3);
+    sldSpeed->setValue(Speed::Default);
+    sldSpeed->setFocusPolicy(Qt::StrongFocus);
+    auto frameLabel = [&](const char* name, const char* caption, QRect r, Qt::Alignment align) {
+        auto* l = named(new QLabel(QString::fromLatin1(caption), Frame3), name);
+        l->setGeometry(r);
+        l->setFont(captionFont);
+        l->setAlignment(align | Qt::AlignTop);
+        return l;
+    };
+    Label3 = frameLabel("Label3", "Slow", tw(120, 690, 1230, 255), Qt::AlignLeft);
+    Label4 = frameLabel("Label4", "Fast", tw(1350, 690, 1230, 255), Qt::AlignRight);
     lblInfo = label("lblInfo", "LE =", tw(120, 5160, 3855, 255), resultFont);
 
     opt1->setChecked(true);
@@ -179,6 +197,7 @@ void frmMain::buildControls() {
     QWidget::setTabOrder(txtWtime, txtPTime);
     QWidget::setTabOrder(txtPTime, optIPOPrand);
     QWidget::setTabOrder(optIPOPrand, optIPOPfile);
+    QWidget::setTabOrder(optIPOPfile, sldSpeed);
 
     mnuFile = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
     mnuSave = named(mnuFile->addAction(QStringLiteral("&Save Image...")), "mnuSave");
@@ -242,7 +261,9 @@ void frmMain::btnLoadP_Click() {
         Run_Model(*this, Nanimals, PlotInterval, TotalTime);
         running_ = false;
     } catch (const std::exception& e) {
-        // The command ends here; the window and the program go on.
+        // The command ends here; the window and the program go on. A run that failed has no
+        // result: the previous run's exponent must not stand under its chart.
+        if (running_ && !closing_) lblInfo->setText(QStringLiteral("LE ="));
         running_ = false;
         if (!closing_) Show_Error(this, QString::fromStdString(e.what()));
     }
@@ -256,13 +277,45 @@ void frmMain::btnLoadP_Click() {
 void frmMain::Clear_Picture() {
     chart_->Clear();
     picMain->Update_All();
+    schedule_.Reset();
     stats_ = {};
     lastEvents_ = lastCheck_ = lastRepaint_ = Clock::now();
 }
 
 void frmMain::Graph_Populations(const int16_t& Nanimals) {
     if (closing_) return;  // the window is gone; the run is only finishing its step
+    paceColumn();
+    if (closing_) return;  // closed while the chart waited
     picMain->Update_Column(chart_->Graph_Populations(Nanimals));
+    const double sweep = sweepSeconds();
+    if (sweep > 0)
+        schedule_.Column_Drawn(clock_->Now(), sweep, sweepColumns());
+    else
+        schedule_.Reset();
+}
+
+double frmMain::sweepSeconds() const {
+    return Speed::Sweep_Seconds(sldSpeed->value());
+}
+
+int frmMain::sweepColumns() const {
+    return int(picMain->ScaleWidth()) + 1;
+}
+
+void frmMain::paceColumn() {
+    // Wakes often enough that Stop, the menu, the slider and repaints are answered at once,
+    // and seldom enough that a paced run leaves the processor idle.
+    using namespace std::chrono_literals;
+    constexpr auto Slice = 3ms;
+    while (schedule_.Anchored() && !closing_ && StopRequested != -1) {
+        const double sweep = sweepSeconds();  // the slider may move while the chart waits
+        if (sweep <= 0) return;
+        const WindowClock::time_point due = schedule_.Due(sweep, sweepColumns());
+        const WindowClock::time_point now = clock_->Now();
+        if (now >= due) return;
+        processEventsNow();
+        clock_->Sleep_Until(std::min(due, now + Slice));
+    }
 }
 
 void frmMain::Set_Info_Caption(const std::string& caption) {
@@ -327,15 +380,17 @@ float frmMain::Pause_Seconds(const QString& pauseText) {
 void frmMain::wrapPause() {
     using namespace std::chrono;
     const float P = Pause_Seconds(txtPTime->text());
+    if (P <= 0) return;
     picMain->Flush_Updates();  // the finished sweep stays on screen during the pause
-    const Clock::time_point end =
-        Clock::now() + duration_cast<Clock::duration>(duration<double>(P));
+    const WindowClock::time_point end =
+        clock_->Now() + duration_cast<WindowClock::time_point::duration>(duration<double>(P));
     // The finished sweep stays on screen while the window goes on answering the user; a
     // close ends the wait at once.
-    while (Clock::now() < end && !closing_) {
+    for (WindowClock::time_point now = clock_->Now(); now < end && !closing_; now = clock_->Now()) {
         processEventsNow();
-        std::this_thread::sleep_for(1ms);
+        clock_->Sleep_Until(std::min(end, now + 1ms));
     }
+    schedule_.Reset();  // the new sweep's time runs from its first column
 }
 
 // ---- window commands ----

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "ChartPace.h"
 #include "CommonDialog.h"
 #include "ModelView.h"
 #include "StripChart.h"
@@ -15,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QSlider;
 class PictureBox;
 
 // The program's one window: the load-and-run command, the strip chart of a run, Stop, Save
@@ -35,6 +37,9 @@ class frmMain : public QMainWindow, public ModelView {
 
     // The file dialog shared by Load and Save Image.
     CommonDialog CommonDialog1;
+
+    // The clock of the chart's pacing and wrap pause; nullptr puts the steady clock back.
+    void Set_Clock(WindowClock* clock) { clock_ = clock ? clock : &steadyClock_; }
 
     // True while Run_Model is executing inside btnLoadP_Click.
     bool Running() const { return running_; }
@@ -70,6 +75,9 @@ class frmMain : public QMainWindow, public ModelView {
     void buildControls();
     void showRunning(bool running);
     void wrapPause();
+    void paceColumn();
+    double sweepSeconds() const;
+    int sweepColumns() const;
     void processEventsNow();
 
     PictureBox* picMain = nullptr;
@@ -87,6 +95,10 @@ class frmMain : public QMainWindow, public ModelView {
     QGroupBox* Frame2 = nullptr;
     QRadioButton* optIPOPrand = nullptr;
     QRadioButton* optIPOPfile = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QSlider* sldSpeed = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
     QLabel* lblInfo = nullptr;
     QMenu* mnuFile = nullptr;
     QAction* mnuSave = nullptr;
@@ -102,4 +114,8 @@ class frmMain : public QMainWindow, public ModelView {
     Clock::time_point lastEvents_{};
     Clock::time_point lastRepaint_{};
     EventStats stats_;
+
+    WindowClock steadyClock_;
+    WindowClock* clock_ = &steadyClock_;
+    ColumnSchedule schedule_;
 };

@@ -1,8 +1,9 @@
 #!/bin/bash
 # End to end, as a user would: start the viewer on its own X server, choose "From File" for
-# the run time, press "Load Param...", pick a row-style example in the open dialog, wait for
-# the run to end, save the chart through the File menu, and compare the bitmap pixel for pixel
-# with what lv-run writes for the same file and settings.
+# the run time, press "Load Param...", pick a row-style example in the open dialog and watch
+# the run at the default speed (a sweep in about 3 s); save the chart through the File menu and
+# compare the bitmap byte for byte with what lv-run writes for the same file and settings; run
+# it again with the speed control at its fastest; then Exit in the middle of a continuous run.
 #
 # viewer_e2e.sh VIEWER LV_RUN EXAMPLE ARTEFACT_DIR
 set -u
@@ -55,8 +56,9 @@ eval "$(xdotool getwindowgeometry --shell "$WID")"
 [ "$WIDTH" -eq 718 ] || fail "window width $WIDTH, expected 718"
 MENU=$((HEIGHT - 368))
 [ "$MENU" -gt 10 ] && [ "$MENU" -lt 60 ] || fail "menu bar height $MENU"
-click() { # client-area x y
+click() { # client-area x y; the pointer then rests on the chart, where it changes no look
     xdotool mousemove --window "$WID" "$1" $(($2 + MENU)) click 1
+    xdotool mousemove --window "$WID" 360 $((300 + MENU))
     sleep 0.3
 }
 open_row_style() { # answer the open dialog: file type "QV Style", then the file NAME
@@ -75,26 +77,55 @@ open_row_style() { # answer the open dialog: file type "QV Style", then the file
 caption_area() { # the picture of the result caption under the chart
     import -window "$WID" -crop 257x17+8+$((344 + MENU)) +repage "$1"
 }
+button_area() { # the picture of the button place, "Load Param..." or "Stop"
+    import -window "$WID" -crop 81x73+8+$((8 + MENU)) +repage "$1"
+}
+chart_area() {
+    import -window "$WID" -crop 700x250+10+$((90 + MENU)) +repage "$1"
+}
+differ() { ! compare -metric AE "$1" "$2" null: 2>/dev/null; }
+cpu_ticks() { # user and system time the viewer has used, in clock ticks
+    awk '{print $14 + $15}' "/proc/$VIEWER_PID/stat"
+}
 caption_area "$WORK/before.png"
+button_area "$WORK/idle-button.png"
 
 # "From File" of "Total Run Time": Frame1 at (112, 8), opt3 at (8, 51) in it.
 click $((112 + 8 + 20)) $((8 + 51 + 8))
 # "Load Param..."
 click $((8 + 40)) $((8 + 36))
-
 open_row_style "$NAME"
+STARTED=$(date +%s.%N)
+
+# At the default speed the run is there to be watched: "Stop" stays up, the chart moves.
+sleep 1
+button_area "$WORK/now-button.png"
+differ "$WORK/idle-button.png" "$WORK/now-button.png" || fail "the run ended within a second"
+chart_area "$WORK/chart1.png"
+TICKS0=$(cpu_ticks)
+sleep 1
+chart_area "$WORK/chart2.png"
+TICKS1=$(cpu_ticks)
+differ "$WORK/chart1.png" "$WORK/chart2.png" || fail "the chart stands still during the run"
+import -window root -crop 718x$HEIGHT+0+0 +repage "$ARTEFACTS/e2e-running.png"
+HZ=$(getconf CLK_TCK)
+echo "e2e: processor time of the paced run: $((TICKS1 - TICKS0)) ticks of $HZ in one second"
+sleep 1.5
+button_area "$WORK/now-button.png"
+differ "$WORK/idle-button.png" "$WORK/now-button.png" || fail "the run ended within 3.5 seconds"
 
 # The run ends with its exponent under the chart, in place of "LE =".
 ended=
 for _ in $(seq 1 120); do
     sleep 0.5
     caption_area "$WORK/now.png"
-    if ! compare -metric AE "$WORK/before.png" "$WORK/now.png" null: 2>/dev/null; then
+    if differ "$WORK/before.png" "$WORK/now.png"; then
         ended=yes
         break
     fi
 done
 [ -n "$ended" ] || fail "the run did not end"
+echo "e2e: the paced run took $(awk "BEGIN { print $(date +%s.%N) - $STARTED }") s"
 sleep 0.5
 import -window root -crop 718x$HEIGHT+0+0 +repage "$ARTEFACTS/e2e-screenshot.png"
 
@@ -125,20 +156,28 @@ DIFF=$(compare -metric AE "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp"
 cmp -s "$WORK/home/viewer-chart.bmp" "$WORK/lv-run-chart.bmp" ||
     fail "the saved bitmap's bytes differ from lv-run's"
 
+# The speed control at its fastest (End), by the keyboard: the same run ends at once. The
+# open dialog now starts where Save Image left it (the home directory): type the path.
+click $((532 + 8 + 80)) $((8 + 20 + 12))
+xdotool key End
+sleep 0.3
+click $((8 + 40)) $((8 + 36))
+open_row_style "$WORK/files/$NAME"
+sleep 1
+button_area "$WORK/now-button.png"
+differ "$WORK/idle-button.png" "$WORK/now-button.png" &&
+    fail "at the fastest speed the run did not end within a second"
+
 # A continuous run, then Exit in the middle of it: the run ends and so does the program.
-# The open dialog now starts where Save Image left it (the home directory): type the path.
 click $((112 + 8 + 20)) $((8 + 15 + 8)) # "Continuous"
 click $((8 + 40)) $((8 + 36))            # "Load Param..."
 open_row_style "$WORK/files/$NAME"
 sleep 1.5
 kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended during the continuous run"
-# The chart moves while the run goes on.
-import -window "$WID" -crop 700x250+10+$((90 + MENU)) +repage "$WORK/chart1.png"
+chart_area "$WORK/chart1.png"
 sleep 0.3
-import -window "$WID" -crop 700x250+10+$((90 + MENU)) +repage "$WORK/chart2.png"
-compare -metric AE "$WORK/chart1.png" "$WORK/chart2.png" null: 2>/dev/null &&
-    fail "the chart stands still: no run in progress"
-import -window root -crop 718x$HEIGHT+0+0 +repage "$ARTEFACTS/e2e-running.png"
+chart_area "$WORK/chart2.png"
+differ "$WORK/chart1.png" "$WORK/chart2.png" || fail "the chart stands still: no run in progress"
 xdotool windowfocus --sync "$WID"
 xdotool key --delay 150 alt+f e
 for _ in $(seq 1 40); do
@@ -150,5 +189,8 @@ wait "$VIEWER_PID"
 RC=$?
 VIEWER_PID=
 [ "$RC" -eq 0 ] || fail "the viewer exited with status $RC"
+# Nothing of the program's is left in the home directory but the picture it was told to save.
+LEFT=$(cd "$WORK/home" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$LEFT" = "./viewer-chart.bmp " ] || fail "the home directory holds: $LEFT"
 echo "e2e: the saved chart equals lv-run's pixel for pixel ($(cat "$WORK/lv-run.txt"))"
 echo "e2e: screenshot $ARTEFACTS/e2e-screenshot.png"

@@ -16,10 +16,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include "BitmapFile.h"
@@ -37,6 +40,38 @@ const char* const TwoSpeciesDat =
 const char* const TwoSpeciesP =
     "two species, row style\n2 5 0.01\n1 1.5 \n0.5 0.4 \n255 65280 \n1 0.5 \n0.6 1 \n";
 const char* const OneSpeciesP = "one species: no twin to measure\n1 5 0.01\n1 \n0.5 \n255 \n1 \n";
+
+// A clock that only moves when the window sleeps on it (and by a microsecond at each reading,
+// for the work between), so that pacing is measured exactly and at once. `at` runs an action
+// the first time the clock passes a given time, as a user acting during a wait would.
+class FakeClock : public WindowClock {
+  public:
+    time_point Now() override {
+        now_ += std::chrono::microseconds(1);
+        fire();
+        return now_;
+    }
+    void Sleep_Until(time_point t) override {
+        ++sleeps;
+        if (t > now_) now_ = t;
+        fire();
+    }
+    double Seconds() const { return std::chrono::duration<double>(now_ - start_).count(); }
+    void At(double seconds, std::function<void()> action) {
+        atSeconds_ = seconds;
+        action_ = std::move(action);
+    }
+    long long sleeps = 0;
+
+  private:
+    void fire() {
+        if (action_ && Seconds() >= atSeconds_) std::exchange(action_, nullptr)();
+    }
+    time_point start_ = std::chrono::steady_clock::now();
+    time_point now_ = start_;
+    double atSeconds_ = 0;
+    std::function<void()> action_;
+};
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const char* text) {
     const QString path = dir.filePath(name);
@@ -105,6 +140,8 @@ class WindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         Nanimals = 0;
         StopRequested = 0;
+        // Unpaced, as fast as the model goes, unless a test sets the speed.
+        get<QSlider>("sldSpeed")->setValue(get<QSlider>("sldSpeed")->maximum());
     }
     void cleanup() {
         w.reset();
@@ -139,6 +176,42 @@ class WindowTest : public QObject {
         QCOMPARE(get<QLabel>("Label2")->text(), QString("Pause Time:"));
         QCOMPARE(caption(), QString("LE ="));
         QCOMPARE(QApplication::focusWidget(), get<QWidget>("picMain"));
+        QCOMPARE(get<QGroupBox>("Frame3")->title(), QString("Speed"));
+        QCOMPARE(get<QLabel>("Label3")->text(), QString("Slow"));
+        QCOMPARE(get<QLabel>("Label4")->text(), QString("Fast"));
+        QVERIFY(get<QLabel>("Label4")->alignment() & Qt::AlignRight);
+        // A new window starts at about 3 s a sweep, whatever the last one was set to.
+        frmMain fresh;
+        auto* speed = fresh.findChild<QSlider*>("sldSpeed");
+        QCOMPARE(Speed::Sweep_Seconds(speed->value()), 20 * std::pow(10.0, -5 / 6.0));
+        QVERIFY(std::abs(Speed::Sweep_Seconds(speed->value()) - 3) < 0.1);
+    }
+
+    void speedPositionsFromTwentySecondsToUnpaced() {
+        auto* speed = get<QSlider>("sldSpeed");
+        QCOMPARE(speed->orientation(), Qt::Horizontal);
+        QCOMPARE(Speed::Sweep_Seconds(speed->minimum()), 20.0);
+        QCOMPARE(Speed::Sweep_Seconds(speed->maximum()), 0.0);
+        for (int p = speed->minimum(); p + 2 < speed->maximum(); ++p)
+            QVERIFY(std::abs(Speed::Sweep_Seconds(p) / Speed::Sweep_Seconds(p + 1) -
+                             std::pow(10.0, 1 / 6.0)) < 1e-12);
+        // The keys: Home the slowest, End the fastest, arrows a position, pages three.
+        speed->setFocus();
+        QTest::keyClick(speed, Qt::Key_Home);
+        QCOMPARE(speed->value(), speed->minimum());
+        QTest::keyClick(speed, Qt::Key_Right);
+        QCOMPARE(speed->value(), 1);
+        QTest::keyClick(speed, Qt::Key_PageUp);
+        QCOMPARE(speed->value(), 4);
+        QTest::keyClick(speed, Qt::Key_Left);
+        QCOMPARE(speed->value(), 3);
+        QTest::keyClick(speed, Qt::Key_PageDown);
+        QCOMPARE(speed->value(), 0);
+        QTest::keyClick(speed, Qt::Key_End);
+        QCOMPARE(speed->value(), speed->maximum());
+        QVERIFY(!speed->findChild<QWidget*>());
+        for (const char* name : {"Frame3", "Label3", "Label4"})
+            QCOMPARE(get<QWidget>(name)->focusPolicy(), Qt::NoFocus);
     }
 
     void menuHasAccessKeysAndNoShortcuts() {
@@ -177,6 +250,10 @@ class WindowTest : public QObject {
         QTest::newRow("optIPOPrand") << "optIPOPrand" << QRect(8, 16, 81, 17);
         QTest::newRow("optIPOPfile") << "optIPOPfile" << QRect(8, 33, 97, 17);
         QTest::newRow("lblInfo") << "lblInfo" << QRect(8, 344, 257, 17);
+        QTest::newRow("Frame3") << "Frame3" << QRect(532, 8, 180, 73);
+        QTest::newRow("sldSpeed") << "sldSpeed" << QRect(8, 20, 164, 24);
+        QTest::newRow("Label3") << "Label3" << QRect(8, 46, 82, 17);
+        QTest::newRow("Label4") << "Label4" << QRect(90, 46, 82, 17);
     }
     void everyControlAtItsPlace() {
         QFETCH(QString, name);
@@ -236,17 +313,37 @@ class WindowTest : public QObject {
 
     void tabPassesTheHiddenStopAndUnselectedOptions() {
         get<QWidget>("picMain")->setFocus();
-        const QStringList expected = {"btnLoadP", "opt1",        "txtTime", "txtWtime",
-                                      "txtPTime", "optIPOPfile", "picMain"};
+        const QStringList expected = {"btnLoadP", "opt1",        "txtTime",  "txtWtime",
+                                      "txtPTime", "optIPOPfile", "sldSpeed", "picMain"};
         for (const QString& name : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
+        // Shift+Tab from the drawing area at start-up reaches the speed control.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("sldSpeed"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         // After "Random" is chosen the Tab key enters that group at "Random".
         get<QRadioButton>("optIPOPrand")->setChecked(true);
         get<QWidget>("txtPTime")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("optIPOPrand"));
+    }
+
+    void everyControlThatTakesTheFocusShowsIt() {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        get<QWidget>("picMain")->setFocus();
+        // Moved by the Tab key, as the focus marks are drawn for the keyboard's focus.
+        for (const char* name : {"btnLoadP", "opt1", "txtTime", "txtWtime", "txtPTime",
+                                 "optIPOPfile", "sldSpeed", "picMain"}) {
+            QWidget* c = get<QWidget>(name);
+            QVERIFY(!c->hasFocus());
+            const QImage without = c->grab().toImage();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY2(c->hasFocus(), name);
+            QVERIFY2(c->grab().toImage() != without, name);
+        }
     }
 
     void optionGroupsAreIndependent() {
@@ -507,6 +604,121 @@ class WindowTest : public QObject {
         QVERIFY(prompts.isEmpty());
     }
 
+    // ---- the speed control's pacing ----
+
+    // A two-species run with a column every step ("Window Time:" 1) over `time` model units,
+    // at the speed position given, on `clock`.
+    void pacedRun(FakeClock& clock, int position, const QString& time, const QString& pause) {
+        const QString p = writeFile(*tmp, "two.p", TwoSpeciesP);
+        w->Set_Clock(&clock);
+        get<QSlider>("sldSpeed")->setValue(position);
+        get<QRadioButton>(time.isEmpty() ? "opt1" : "opt2")->setChecked(true);
+        get<QLineEdit>("txtTime")->setText(time);
+        get<QLineEdit>("txtWtime")->setText("1");
+        get<QLineEdit>("txtPTime")->setText(pause);
+        dialogAnswers << choose(p, 2);
+        QTest::mouseClick(get<QPushButton>("btnLoadP"), Qt::LeftButton);
+        w->Set_Clock(nullptr);
+    }
+
+    void aSweepTakesTheTimeTheSpeedSets_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<double>("pauseSeconds");
+        QTest::newRow("slowest") << 0 << "0" << 0.0;
+        QTest::newRow("default") << int(Speed::Default) << "0" << 0.0;
+        QTest::newRow("fast") << 10 << "0" << 0.0;
+        QTest::newRow("default, wrap pause on top") << int(Speed::Default) << "5" << 1.0;
+    }
+    void aSweepTakesTheTimeTheSpeedSets() {
+        QFETCH(int, position);
+        QFETCH(QString, pause);
+        QFETCH(double, pauseSeconds);
+        FakeClock clock;
+        pacedRun(clock, position, "12", pause);  // 1,200 columns: one wrap
+        QVERIFY(prompts.isEmpty());
+        QVERIFY(PlotColumn > 400 && PlotColumn < 701);
+        // Column c of a sweep comes c / 701 of the sweep time after the sweep began, and
+        // the next sweep begins after the wrap pause.
+        const double T = Speed::Sweep_Seconds(position);
+        const double expected = 700 * T / 701 + T / 701 + pauseSeconds + (PlotColumn - 1) * T / 701;
+        QVERIFY2(std::abs(clock.Seconds() - expected) < 0.02 * expected,
+                 qPrintable(QString("%1 s, expected %2 s").arg(clock.Seconds()).arg(expected)));
+        QVERIFY(clock.sleeps > 0);
+    }
+
+    void theFastestPositionNeverWaits() {
+        FakeClock clock;
+        pacedRun(clock, get<QSlider>("sldSpeed")->maximum(), "12", "0");
+        QVERIFY(caption().startsWith("LE = "));
+        QCOMPARE(clock.sleeps, 0);
+    }
+
+    void theSliderCountsFromTheNextColumn() {
+        FakeClock clock;
+        long long sleepsBefore = -1;
+        clock.At(1.0, [&] {
+            get<QSlider>("sldSpeed")->setValue(get<QSlider>("sldSpeed")->maximum());
+            sleepsBefore = clock.sleeps;
+        });
+        pacedRun(clock, 0, "12", "0");
+        QVERIFY(caption().startsWith("LE = "));
+        QVERIFY(sleepsBefore > 0);
+        QCOMPARE(clock.sleeps, sleepsBefore);  // the rest of the run went unpaced
+        QVERIFY(clock.Seconds() < 1.05);
+    }
+
+    void stopOrCloseDuringAPacedWaitEndsTheRunAtOnce_data() {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("closing the window") << true;
+    }
+    void stopOrCloseDuringAPacedWaitEndsTheRunAtOnce() {
+        QFETCH(bool, close);
+        FakeClock clock;
+        double stoppedAt = -1;
+        int16_t columnAtStop = -1;
+        // At the slowest a column waits some 28 ms; 5 s falls a quarter into such a wait.
+        clock.At(5.0, [&] {
+            soon(0, [&] {
+                stoppedAt = clock.Seconds();
+                columnAtStop = PlotColumn;
+                if (close)
+                    w->close();
+                else
+                    QTest::mouseClick(get<QPushButton>("btnStop"), Qt::LeftButton);
+            });
+        });
+        pacedRun(clock, 0, "", "0");  // continuous
+        QVERIFY(stoppedAt >= 5.0);
+        QVERIFY2(clock.Seconds() - stoppedAt < 0.004,
+                 qPrintable(QString("ended %1 s after").arg(clock.Seconds() - stoppedAt)));
+        QVERIFY(!w->Running());
+        if (close) {
+            QCOMPARE(PlotColumn, columnAtStop);  // a closed window draws nothing more
+        } else {
+            QCOMPARE(PlotColumn, columnAtStop + 1);  // the current step's column, then the end
+            QVERIFY(caption().startsWith("LE = "));
+        }
+    }
+
+    void pacingChangesNoPixelAndNoDigit() {
+        FakeClock slow;
+        pacedRun(slow, 0, "16", "0");
+        const QImage slowChart = get<PictureBox>("picMain")->Image().copy();
+        const QString slowCaption = caption();
+        const double slowLE = LE;
+        const double slowX = Species(1).x;
+        QVERIFY(slow.Seconds() > 40);
+        FakeClock fast;
+        pacedRun(fast, get<QSlider>("sldSpeed")->maximum(), "16", "0");
+        QCOMPARE(get<PictureBox>("picMain")->Image(), slowChart);
+        QCOMPARE(caption(), slowCaption);
+        QCOMPARE(std::memcmp(&LE, &slowLE, sizeof LE), 0);
+        QCOMPARE(std::memcmp(&Species(1).x, &slowX, sizeof slowX), 0);
+        QVERIFY(prompts.isEmpty());
+    }
+
     void closingDuringARunEndsItWithoutDrawing() {
         const QString p = writeFile(*tmp, "two.p", TwoSpeciesP);
         dialogAnswers << choose(p, 2);
@@ -574,6 +786,26 @@ class WindowTest : public QObject {
         QCOMPARE(caption(), QString("LE ="));
         QVERIFY(idle());
         QVERIFY(w->isVisible());
+    }
+
+    void aFailedRunSaysWhereAndLeavesNoResultStanding() {
+        // A good run first, so that an exponent stands under the chart.
+        const QString good = writeFile(*tmp, "two.p", TwoSpeciesP);
+        get<QRadioButton>("opt3")->setChecked(true);
+        dialogAnswers << choose(good, 2);
+        QTest::mouseClick(get<QPushButton>("btnLoadP"), Qt::LeftButton);
+        QVERIFY(caption().startsWith("LE = "));
+        // A population of -1e9 lies far below the chart: its row overflows at the first
+        // column, after 31 steps. lv-run names the same step and column.
+        const QString wild =
+            writeFile(*tmp, "wild.p", "c\n2 10 0.01\n0 1 \n-1e9 0.5 \n255 255 \n0 0 \n0 1 \n");
+        dialogAnswers << choose(wild, 2);
+        QTest::mouseClick(get<QPushButton>("btnLoadP"), Qt::LeftButton);
+        QCOMPARE(prompts.size(), 1);
+        QVERIFY2(prompts[0].text.startsWith("Overflow: strip chart at step 31, column 0, "),
+                 qPrintable(prompts[0].text));
+        QCOMPARE(caption(), QString("LE ="));
+        QVERIFY(idle());
     }
 
     // ---- Save Image ----
