@@ -1,19 +1,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <vector>
 
+#include "../FileSizeLimit.h"
 #include "Convert.h"
 #include "Globals.h"
 #include "LvError.h"
@@ -277,24 +276,17 @@ TEST_F(SaveFileTest, NamesAreUsedByteForByteAndLinksStayLinks) {
 TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileAndNothingElse) {
     const std::filesystem::path old = dir / "old.bmp";
     write(old, "the old picture");
-    // A disk that fills up after 1,000 bytes: the file-size limit fails the write as a full
-    // disk would.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     ErrorKind kind = ErrorKind::Overflow;
     std::string message;
-    try {
-        Save_File(old.string(), std::string(5000, 'x'));
-    } catch (const LvError& e) {
-        kind = e.kind();
-        message = e.what();
+    {
+        const FileSizeLimit fullAfter(1000);  // a disk that fills up after 1,000 bytes
+        try {
+            Save_File(old.string(), std::string(5000, 'x'));
+        } catch (const LvError& e) {
+            kind = e.kind();
+            message = e.what();
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(kind, ErrorKind::DeviceIoError) << message;
     EXPECT_NE(message.find(old.string()), std::string::npos) << message;
     EXPECT_NE(message.find("File too large"), std::string::npos) << message;

@@ -1,6 +1,5 @@
 // The main window, driven as a user would: the file dialog and the message boxes are answered
 // through their hooks, keys and clicks go through QTest.
-#include <sys/resource.h>
 
 #include <QAction>
 #include <QDir>
@@ -21,10 +20,10 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <memory>
 
+#include "../FileSizeLimit.h"
 #include "BitmapFile.h"
 #include "CommonDialog.h"
 #include "Controls.h"
@@ -882,15 +881,10 @@ class WindowTest : public QObject {
         const QString old = writeFile(*tmp, "old.bmp", "the old picture");
         dialogAnswers << choose(old, 1);
         answers << true;  // replace it
-        struct rlimit saved {};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 1000;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        get<QMenu>("mnuFile")->actions()[0]->trigger();
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        {
+            const FileSizeLimit fullAfter(1000);
+            get<QMenu>("mnuFile")->actions()[0]->trigger();
+        }
         QCOMPARE(prompts.size(), 4);
         QVERIFY2(prompts[3].text.startsWith("Device I/O error: Save Image") &&
                      prompts[3].text.contains("File too large"),
