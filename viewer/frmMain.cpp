@@ -63,6 +63,10 @@ QFont makeFont(const char* face, double points) {
     return f;
 }
 
+// A waiting chart (its pace, its wrap pause) wakes this often: often enough that Stop, the
+// menu, the slider and repaints are answered at once, seldom enough that the processor idles.
+constexpr std::chrono::milliseconds WaitSlice{3};
+
 const QString LoadFilter =
     QStringLiteral("Kestry Style (*.dat)|*.dat|QV Style (*.p)|*.p|All Files (*.*)|*.*");
 const QString SaveFilter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
@@ -303,10 +307,6 @@ int frmMain::sweepColumns() const {
 }
 
 void frmMain::paceColumn() {
-    // Wakes often enough that Stop, the menu, the slider and repaints are answered at once,
-    // and seldom enough that a paced run leaves the processor idle.
-    using namespace std::chrono_literals;
-    constexpr auto Slice = 3ms;
     while (schedule_.Anchored() && !closing_ && StopRequested != -1) {
         const double sweep = sweepSeconds();  // the slider may move while the chart waits
         if (sweep <= 0) return;
@@ -314,7 +314,7 @@ void frmMain::paceColumn() {
         const WindowClock::time_point now = clock_->Now();
         if (now >= due) return;
         processEventsNow();
-        clock_->Sleep_Until(std::min(due, now + Slice));
+        clock_->Sleep_Until(std::min(due, now + WaitSlice));
     }
 }
 
@@ -388,7 +388,7 @@ void frmMain::wrapPause() {
     // close ends the wait at once.
     for (WindowClock::time_point now = clock_->Now(); now < end && !closing_; now = clock_->Now()) {
         processEventsNow();
-        clock_->Sleep_Until(std::min(end, now + 1ms));
+        clock_->Sleep_Until(std::min(end, now + WaitSlice));
     }
     schedule_.Reset();  // the new sweep's time runs from its first column
 }
