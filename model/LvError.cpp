@@ -40,48 +40,109 @@ LvError LvError::within(const std::string& where) const {
     return LvError(kind_, context_.empty() ? where : where + ", " + context_);
 }
 
-LvError File_Error(int err, const std::string& what) {
-    ErrorKind kind = ErrorKind::DeviceIoError;  // EIO, a full disk or quota, and the rest
+namespace {
+// The kind users know a system call's failure on a file by.
+ErrorKind fileErrorKind(int err) {
     switch (err) {
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
         case ETXTBSY:
-            kind = ErrorKind::PermissionDenied;
-            break;
+            return ErrorKind::PermissionDenied;
         case ENOENT:
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-            kind = ErrorKind::PathNotFound;
-            break;
+            return ErrorKind::PathNotFound;
         case ENOMEM:
-            kind = ErrorKind::OutOfMemory;
-            break;
+            return ErrorKind::OutOfMemory;
     }
+    return ErrorKind::DeviceIoError;  // EIO, a full disk or quota, and the rest
+}
+}  // namespace
+
+LvError File_Error(ErrorKind kind, int err, const std::string& what) {
     char buf[256];
     const char* reason = strerror_r(err, buf, sizeof buf);  // GNU: may return its own text
     return LvError(kind, what + " (" + reason + ")");
 }
 
+LvError File_Error(int err, const std::string& what) {
+    return File_Error(fileErrorKind(err), err, what);
+}
+
+namespace {
+
+// Length of the UTF-8 sequence at text[i] and its code point; 0 when the bytes there are no
+// well-formed sequence (a stray byte, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t utf8At(const std::string& text, std::size_t i, char32_t& cp) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    std::size_t len;
+    char32_t min;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    } else if ((c & 0xE0) == 0xC0) {
+        len = 2, cp = c & 0x1F, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3, cp = c & 0x0F, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > text.size()) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+// Characters that move the cursor, end a line or turn the direction of the text on a
+// terminal or in a message box: C1 controls, the line and paragraph separators, and the
+// bidirectional marks, embeddings, overrides and isolates.
+bool movesTheText(char32_t cp) {
+    return (cp >= 0x80 && cp <= 0x9F) || cp == 0x200E || cp == 0x200F ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+void hex(std::string& out, unsigned value, int digits) {
+    static const char digit[] = "0123456789ABCDEF";
+    for (int d = digits - 1; d >= 0; --d) out += digit[(value >> (4 * d)) & 15];
+}
+
+}  // namespace
+
 std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {
     std::string out = "\"";
     std::size_t shown = 0;
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++shown) {
         if (shown == maxLength) {
             out += "...";
             break;
         }
-        if (c < 0x20 || c >= 0x7F) {
-            static const char hex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
+        char32_t cp = 0;
+        const std::size_t len = utf8At(text, i, cp);
+        if (len == 0 || cp < 0x20 || cp == 0x7F) {
+            out += "\\x";  // a control character, or a byte that is no character
+            hex(out, static_cast<unsigned char>(text[i]), 2);
+            i += 1;
+            continue;
         }
-        ++shown;
+        if (cp == '"' || cp == '\\') {
+            out += '\\';
+            out += static_cast<char>(cp);
+        } else if (movesTheText(cp)) {
+            out += "\\u";
+            hex(out, unsigned(cp), 4);
+        } else {
+            out.append(text, i, len);
+        }
+        i += len;
     }
     return out + "\"";
 }

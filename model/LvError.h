@@ -39,9 +39,14 @@ class LvError : public std::exception {
     std::string message_;
 };
 
-// A system call's failure on a file, by its errno: the kind users know it by, `what` (the
-// operation and the file), and the system's own reason in parentheses.
+// A system call's failure on a file: the kind (from the errno, or given where the caller
+// knows better), `what` (the operation and the file), and the system's own reason in
+// parentheses.
 LvError File_Error(int err, const std::string& what);
+LvError File_Error(ErrorKind kind, int err, const std::string& what);
 
-// Shortens an offending text for a message (long lines, binary garbage).
+// Any text a message quotes (a value, a line, a path, an option), in double quotes, so that
+// it cannot pass for part of the message: control characters and bytes that are no UTF-8
+// come out as \xHH, characters that would move or turn the text as \uHHHH, a quote or a
+// backslash after a backslash. Shortened to `maxLength` characters ("...").
 std::string Quote_For_Message(const std::string& text, std::size_t maxLength = 40);
