@@ -30,10 +30,12 @@ void Load_Dat_File(const std::string& path) {
     TextFile file(path);
     file.Skip_Line();
 
-    std::string line = file.Read_Line();
-    On_Line(file, "species count", line, [&] {
+    const std::string line = file.Read_Line();
+    std::string shown = line;
+    On_Line(file, line, "species count", shown, [&] {
         std::string value = line;
         Strip_Ends(value);
+        shown = value;
         s.n = Text_To_Int16(value);
     });
     const int16_t N = s.n;
@@ -42,10 +44,12 @@ void Load_Dat_File(const std::string& path) {
     // checked before the conversion, so a count above 51 fails at the population of row 51
     // whatever that line holds.
     auto readValue = [&](int row, auto store) {
-        std::string raw = file.Read_Line();
-        On_Line(file, "", raw, [&] {
+        const std::string raw = file.Read_Line();
+        std::string shownValue = raw;
+        On_Line(file, raw, "", shownValue, [&] {
             std::string value = raw;
             Strip_Ends(value);
+            shownValue = value;
             SpeciesRec& rec = s.table(row);
             store(rec, Text_To_Double(value));
         });

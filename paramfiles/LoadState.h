@@ -10,8 +10,6 @@
 #include "LvError.h"
 #include "TextFile.h"
 
-inline constexpr std::size_t MaxLineLength = 32767;  // string lengths and positions are 16-bit
-
 // Everything a reader may change. A load fills a copy and commits it only when the whole
 // file has been read, so a failed load leaves the program's state as it was.
 struct LoadState {
@@ -33,24 +31,26 @@ struct LoadState {
     }
 };
 
-// Where a failure happened: file, line, the piece of the line (if any) and its text.
-[[noreturn]] inline void Fail_At(const LvError& e, const TextFile& file, const std::string& piece,
-                                 const std::string& text) {
-    std::string where = file.Path() + ", line " + std::to_string(file.Line_Number());
+// Where a failure happened: file, line, the piece of the line (if any), the offending text
+// unless the failure quotes it itself, and the whole line when that text is empty.
+[[noreturn]] inline void Fail_At(const LvError& e, const TextFile& file, const std::string& line,
+                                 const std::string& piece, const std::string& text) {
+    std::string where = file.Shown_Path() + ", line " + std::to_string(file.Line_Number());
     if (!piece.empty()) where += ", " + piece;
-    // Conversion errors quote the text themselves; say it once.
     const std::string quoted = Quote_For_Message(text);
     if (e.context().find(quoted) == std::string::npos) where += ", text " + quoted;
+    if (text.empty() && !line.empty()) where += ", in the line " + Quote_For_Message(line);
     throw e.within(where);
 }
 
 // Runs `body` for one line; any failure in it is reported at that line. `shown` is the
 // offending text, which `body` may narrow from the whole line to one value.
 template <class Body>
-void On_Line(const TextFile& file, const std::string& piece, std::string& shown, Body body) {
+void On_Line(const TextFile& file, const std::string& line, const std::string& piece,
+             std::string& shown, Body body) {
     try {
         body();
     } catch (const LvError& e) {
-        Fail_At(e, file, piece, shown);
+        Fail_At(e, file, line, piece, shown);
     }
 }

@@ -20,6 +20,15 @@ int16_t Space_Position(const std::string& line, int from) {
     return static_cast<int16_t>(found + 1);
 }
 
+// The position after a space, where the next search or value starts: one checked rule for
+// the split and for taking a value, so a space at 32767 fails in both.
+int16_t After_Space(int16_t position) {
+    if (position == INT16_MAX)
+        throw LvError(ErrorKind::Overflow,
+                      "a space at position 32767: the position after it is beyond 32767");
+    return static_cast<int16_t>(position + 1);
+}
+
 // The `length` characters from 1-based position `start`; a negative length is an invalid
 // argument, a start past the end gives an empty text.
 std::string Mid(const std::string& line, int start, int length, const char* missing) {
@@ -27,6 +36,19 @@ std::string Mid(const std::string& line, int start, int length, const char* miss
     const auto from = static_cast<std::size_t>(start - 1);
     if (from >= line.size()) return {};
     return line.substr(from, static_cast<std::size_t>(length));
+}
+
+// Value k of a line, counted from 0 as the table's rows and columns are, named so that
+// nobody takes it for a count from 1 as the lines are: "3rd value (index 2)".
+std::string Value_Name(int k) {
+    const int n = k + 1;
+    const char* suffix = "th";
+    if (n % 100 < 11 || n % 100 > 13) {
+        if (n % 10 == 1) suffix = "st";
+        if (n % 10 == 2) suffix = "nd";
+        if (n % 10 == 3) suffix = "rd";
+    }
+    return std::to_string(n) + suffix + " value (index " + std::to_string(k) + ")";
 }
 
 }  // namespace
@@ -37,7 +59,7 @@ void Find_Spaces(const std::string& line, std::array<int16_t, 101>& positions) {
         if (k > 100)
             throw LvError(ErrorKind::SubscriptOutOfRange,
                           "SpacePos(101): a line may hold at most 99 spaces");
-        const int16_t at = Space_Position(line, positions[k - 1] + 1);
+        const int16_t at = Space_Position(line, After_Space(positions[k - 1]));
         positions[k] = at;
         if (at == 0) return;
     }
@@ -50,7 +72,7 @@ void Find_Spaces(const std::string& line) {
 std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& positions, int k) {
     Check_Index(k, 101, "SpacePos");
     Check_Index(k + 1L, 101, "SpacePos");
-    const int16_t start = Checked_Add16(positions[k], 1);
+    const int16_t start = After_Space(positions[k]);
     const int length = positions[k + 1] - positions[k] - 1;
     return Mid(line, start, length, "no space after the value");
 }
@@ -62,23 +84,23 @@ void Load_P_File(const std::string& path) {
     file.Skip_Line();
 
     // Line 2: count, run time and time step, split at its first two spaces.
-    std::string line = file.Read_Line();
+    const std::string line = file.Read_Line();
     int16_t b = 0, d = 0;
     std::string shown = line;
-    On_Line(file, "species count", shown, [&] {
+    On_Line(file, line, "species count", shown, [&] {
         b = Space_Position(line, 1);
         shown = Mid(line, 1, b - 1, "no space after the species count");
         s.n = Text_To_Int16(shown);
     });
     shown = line;
-    On_Line(file, "run time", shown, [&] {
-        d = Space_Position(line, Checked_Add16(b, 1));
-        shown = Mid(line, Checked_Add16(b, 1), d - b - 1, "no space after the run time");
+    On_Line(file, line, "run time", shown, [&] {
+        d = Space_Position(line, After_Space(b));
+        shown = Mid(line, After_Space(b), d - b - 1, "no space after the run time");
         s.totalTime = Text_To_Double(shown);
     });
     shown = line;
-    On_Line(file, "time step", shown, [&] {
-        const int16_t from = Checked_Add16(d, 1);
+    On_Line(file, line, "time step", shown, [&] {
+        const int16_t from = After_Space(d);
         shown = Mid(line, from, static_cast<int>(line.size()) - from + 1, "");
         s.dt = Text_To_Double(shown);
     });
@@ -90,10 +112,10 @@ void Load_P_File(const std::string& path) {
     auto readValues = [&](auto store) {
         const std::string values = file.Read_Line();
         std::string shownValue = values;
-        On_Line(file, "", shownValue, [&] { Find_Spaces(values, s.spacePos); });
+        On_Line(file, values, "", shownValue, [&] { Find_Spaces(values, s.spacePos); });
         for (int k = 0; k < N; ++k) {
             shownValue = values;
-            On_Line(file, "value " + std::to_string(k), shownValue, [&] {
+            On_Line(file, values, Value_Name(k), shownValue, [&] {
                 shownValue = Take_Value(values, s.spacePos, k);
                 store(k, shownValue);
             });

@@ -6,7 +6,8 @@
 
 // Column style (".dat"): one wrapped number per line. Sets TotalTime = 800, dt = 0.01, fills
 // Nanimals and rows 0 to N-1 (x, r, a), then draws random colours. A load that fails throws
-// LvError (file, line, value) and leaves every global as it was.
+// LvError (file, line, value) and leaves every global as it was. A line of more than 32,767
+// characters is an overflow (TextFile).
 void Load_Dat_File(const std::string& path);
 
 // Row style (".p"): count, run time and time step on line 2, then rates, populations,
@@ -19,12 +20,14 @@ void Strip_Ends(std::string& text);
 
 // Splits a row-style line: positions[0] = 0, positions[1..s] the 1-based positions of its s
 // spaces, positions[s + 1] = 0; later entries keep what they held. 100 spaces or more are
-// "Subscript out of range", a space beyond position 32767 an overflow.
+// "Subscript out of range"; a space at position 32767 or beyond an overflow, since the
+// position after it would not fit in 16 bits.
 void Find_Spaces(const std::string& line, std::array<int16_t, 101>& positions);
 // The same into the global SpacePos.
 void Find_Spaces(const std::string& line);
 
 // Value k (from 0) of the line split last: the text between space k and space k + 1, where
 // the start of the line counts as space 0. A value with no space after it is an invalid
-// argument; an empty value comes back empty (and fails its conversion).
+// argument; an empty value comes back empty (and fails its conversion). A value after a
+// space at position 32767 is an overflow.
 std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& positions, int k);

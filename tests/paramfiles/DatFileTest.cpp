@@ -121,6 +121,24 @@ TEST_F(DatFile, WrappingCharactersAreDroppedWhateverTheyAre) {
           ErrorKind::Overflow);  // 32768 characters
 }
 
+TEST_F(DatFile, MessagesQuoteTheValueOnceAndTheLineOnlyWhenNothingIsLeftOfIt) {
+    const std::string path = Write("c\n'1'\n'\"0.3\"'\n", "q.dat");
+    std::string msg = Fails(Load_Dat_File, path, ErrorKind::TypeMismatch);
+    EXPECT_EQ(msg, "Type mismatch: \"" + path + R"(", line 3, not a number: "\"0.3\"")");
+    msg = Fails(Load_Dat_File, Write("c\n'1'\n''\n"), ErrorKind::TypeMismatch);
+    EXPECT_NE(msg.find(R"(, line 3, in the line "''", not a number: "")"), std::string::npos)
+        << msg;
+}
+
+TEST_F(DatFile, JunkGluedToTheLastNeededLineIsAnOverflowThere) {
+    std::string text = Dat_Text(2);
+    text.pop_back();
+    const std::string msg =
+        Fails(Load_Dat_File, Write(text + std::string(100000, 'j')), ErrorKind::Overflow);
+    EXPECT_NE(msg.find(", line 10: the line is longer than 32767 characters"), std::string::npos)
+        << msg;
+}
+
 TEST_F(DatFile, LinesAfterTheLastNeededOneAreNeverRead) {
     Load_Dat_File(Write(Dat_Text(2) + "garbage\n\x01\x02\nmore"));
     Expect_Rows_Filled(2);
@@ -145,6 +163,7 @@ TEST_F(DatFile, AFailedLoadLeavesEveryGlobalAsItWas) {
     EXPECT_NE(msg.find(dir_), std::string::npos) << msg;
     EXPECT_NE(msg.find("line 17"), std::string::npos) << msg;
     Fails(Load_Dat_File, dir_ + "/missing.dat", ErrorKind::FileNotFound);
+    Fails(Load_Dat_File, dir_ + "/missing/f.dat", ErrorKind::PathNotFound);
     Fails(Load_Dat_File, Write(Dat_Text(3).substr(0, Dat_Text(3).find("'1.5'"))),
           ErrorKind::InputPastEnd);
 }

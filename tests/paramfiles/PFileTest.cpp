@@ -102,7 +102,7 @@ TEST_F(PFile, ValueLinesFollowTheSpacingRule) {
         Fails(Load_P_File, Write(With_Line(P_Text(3), 3, line)), kind);
     const std::string msg = Fails(Load_P_File, Write(With_Line(P_Text(3), 6, "0.75 1.75 2.75")),
                                   ErrorKind::InvalidCall);
-    EXPECT_NE(msg.find("line 6, value 2"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 6, 3rd value (index 2)"), std::string::npos) << msg;
 }
 
 TEST_F(PFile, CountOfZeroOrBelowReadsLinesOneToFive) {
@@ -128,7 +128,7 @@ TEST_F(PFile, FiftyOneSpeciesFillTheTableAndFiftyTwoFailAtValue51OfLine3) {
     for (int i = 0; i < 52; ++i) rates += (i == 51 ? std::string("notanumber") : "1") + " ";
     std::string msg =
         Fails(Load_P_File, Write(With_Line(P_Text(52), 3, rates)), ErrorKind::SubscriptOutOfRange);
-    EXPECT_NE(msg.find("line 3, value 51"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 3, 52nd value (index 51)"), std::string::npos) << msg;
     rates.pop_back();  // no space after value 51: taking it fails first
     Fails(Load_P_File, Write(With_Line(P_Text(52), 3, rates)), ErrorKind::InvalidCall);
 }
@@ -152,11 +152,47 @@ TEST_F(PFile, AFailedLoadLeavesEveryGlobalAsItWas) {
     const std::string msg =
         Fails(Load_P_File, Write(With_Line(P_Text(3), 8, "1 2 three ")), ErrorKind::TypeMismatch);
     EXPECT_NE(msg.find(dir_), std::string::npos) << msg;
-    EXPECT_NE(msg.find("line 8, value 2"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 8, 3rd value (index 2)"), std::string::npos) << msg;
     EXPECT_NE(msg.find("\"three\""), std::string::npos) << msg;
     Fails(Load_P_File, Write(P_Text(3).substr(0, P_Text(3).rfind('\n', P_Text(3).size() - 2))),
           ErrorKind::InputPastEnd);
-    Fails(Load_P_File, dir_, ErrorKind::FileNotFound);
+    Fails(Load_P_File, dir_, ErrorKind::PermissionDenied);  // a folder
+    Fails(Load_P_File, dir_ + "/gone/f.p", ErrorKind::PathNotFound);
+}
+
+TEST_F(PFile, ALineOfMoreThan32767CharactersIsAnOverflowEvenPastTheValuesUsed) {
+    // Lengths are 16-bit: the whole line fails, though the values used lie at its start.
+    std::string msg =
+        Fails(Load_P_File, Write(With_Line(P_Text(2), 3, "0.5 1.5 " + std::string(40000, 'j'))),
+              ErrorKind::Overflow);
+    EXPECT_NE(msg.find(", line 3: the line is longer than 32767 characters"), std::string::npos)
+        << msg;
+    // Junk glued to the last needed line, with no break before it.
+    std::string text = P_Text(2);
+    text.pop_back();
+    msg = Fails(Load_P_File, Write(text + std::string(100000, '\0')), ErrorKind::Overflow);
+    EXPECT_NE(msg.find(", line 7: the line is longer"), std::string::npos) << msg;
+}
+
+TEST_F(PFile, MessagesQuoteTheValueOnceAndShowTheLineOfAnEmptyValue) {
+    const std::string path = Write(With_Line(P_Text(2), 2, "2  800"), "empty.p");
+    std::string msg = Fails(Load_P_File, path, ErrorKind::TypeMismatch);
+    EXPECT_EQ(msg, "Type mismatch: \"" + path +
+                       "\", line 2, run time, in the line \"2  800\", not a number: \"\"");
+    msg = Fails(Load_P_File, Write(With_Line(P_Text(2), 4, "\"0.3\" 1 ")), ErrorKind::TypeMismatch);
+    EXPECT_NE(msg.find(R"(, line 4, 1st value (index 0), not a number: "\"0.3\"")"),
+              std::string::npos)
+        << msg;
+    EXPECT_EQ(msg.find("0.3"), msg.rfind("0.3")) << "quoted twice: " << msg;
+    // Values count from 0 like the table's rows, lines from 1: the text says which is which.
+    msg = Fails(Load_P_File, Write(With_Line(P_Text(12), 5, "1 2 3 4 5 6 7 8 9 10 11 twelve ")),
+                ErrorKind::TypeMismatch);
+    EXPECT_NE(msg.find("line 5, 12th value (index 11)"), std::string::npos) << msg;
+    // A name with control characters in it is shown escaped, never raw.
+    const std::string odd = Write(With_Line(P_Text(2), 3, "x 1 "), "odd\x1B[2J\n.p");
+    msg = Fails(Load_P_File, odd, ErrorKind::TypeMismatch);
+    EXPECT_NE(msg.find("odd\\x1B[2J\\x0A.p\", line 3, 1st value"), std::string::npos) << msg;
+    EXPECT_EQ(msg.find_first_of("\x1B\n"), std::string::npos) << msg;
 }
 
 TEST(FindSpaces, RecordsPositionsThenAZeroAndLeavesTheRest) {
@@ -177,9 +213,26 @@ TEST(FindSpaces, RecordsPositionsThenAZeroAndLeavesTheRest) {
     } catch (const LvError& e) {
         EXPECT_EQ(e.kind(), ErrorKind::Overflow);
     }
-    far[32766] = ' ';  // a space at 32767 is still a position
-    Find_Spaces(far.substr(0, 32767), pos);
-    EXPECT_EQ(pos[1], 32767);
+    // A space at 32767 is still a position, but the search after it would start beyond: the
+    // same checked rule as for taking the value after it.
+    far[32765] = ' ';
+    Find_Spaces(far.substr(0, 32766), pos);
+    EXPECT_EQ(pos[1], 32766);
+    far[32766] = ' ';
+    for (auto split : {+[](const std::string&l, std::array<int16_t, 101>&p) { Find_Spaces(l, p); },
+                       +[](const std::string&l, std::array<int16_t, 101>&p) {
+                           p = {0, 32767, 0};
+                           Take_Value(l, p, 1);
+                       }}) {
+        try {
+            split(far.substr(0, 32767), pos);
+            ADD_FAILURE() << "a space at 32767 accepted";
+        } catch (const LvError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Overflow);
+            EXPECT_NE(std::string(e.what()).find("space at position 32767"), std::string::npos)
+                << e.what();
+        }
+    }
 }
 
 }  // namespace
