@@ -14,7 +14,7 @@
 // Do_Events comes exactly once per step, so it counts the steps and stops the run at --steps.
 class HeadlessView : public ModelView {
   public:
-    HeadlessView(QImage& image, std::optional<int32_t> maxSteps)
+    HeadlessView(QImage& image, std::optional<int64_t> maxSteps)
         : chart_(image), maxSteps_(maxSteps) {}
 
     void Clear_Picture() override { chart_.Clear(); }
@@ -32,7 +32,7 @@ class HeadlessView : public ModelView {
 
   private:
     StripChart chart_;
-    std::optional<int32_t> maxSteps_;
+    std::optional<int64_t> maxSteps_;
     int64_t steps_ = 0;
     double time_ = 0;
     std::string caption_;

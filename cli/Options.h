@@ -18,7 +18,7 @@ struct Options {
     std::optional<bool> datStyle;
     std::optional<std::string> time;
     bool continuous = false;
-    std::optional<int32_t> steps;
+    std::optional<int64_t> steps;
     bool random = false;
     std::optional<uint32_t> seed;
     std::string windowTime = "210";
@@ -29,5 +29,10 @@ struct Options {
     bool help = false;
 };
 
-// Reads the options; FILE's style defaults to its extension.
+// Widest and tallest chart a run can draw: the column after the last (the one that wraps)
+// and the row below the lowest must still be 16-bit coordinates.
+inline constexpr int MaxChartSide = 32766;
+
+// Reads the options; FILE's style defaults to its extension. "--" ends the options, so that
+// a file whose name starts with "-" can be given; FILE "-" is standard input.
 Options Parse_Options(int argc, char** argv);

@@ -1,8 +1,12 @@
 // lv-run: loads a parameter file, runs the competition model without a window and prints
 // the Lyapunov exponent (or everything as JSON), optionally saving the strip chart.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QImage>
 #include <QString>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -10,6 +14,7 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +31,8 @@
 #include "ParamFiles.h"
 #include "PlotInterval.h"
 #include "Random.h"
+#include "RunLength.h"
+#include "SaveFile.h"
 #include "StripChart.h"
 
 namespace {
@@ -39,17 +46,42 @@ std::string Json_Number(double v) {
     return std::string(buf, res.ptr);
 }
 
-int Run(const Options& o) {
+// A run lv-run will not start: it could only end by --steps.
+void Check_The_Run_Ends(const Options& o) {
+    if (o.steps) return;
+    if (!(TotalTime > 0))
+        throw UsageError{"the run time is " + Json_Number(TotalTime) +
+                         ", so the run is continuous: give --steps N"};
+    if (!(dt > 0))
+        throw UsageError{"the run would never end: with a time step dt of " + Json_Number(dt) +
+                         ", t (the running sum of dt) never reaches the run time " +
+                         Json_Number(TotalTime) + ": give --steps N to end it after N steps"};
+    if (!Run_Time_Reachable(TotalTime, dt))
+        throw UsageError{"the run would never end: t, the running sum of dt = " + Json_Number(dt) +
+                         ", stops growing at " + Json_Number(Running_Sum_Limit(dt)) +
+                         " (where t + dt == t), short of the run time " + Json_Number(TotalTime) +
+                         ": give --steps N to end it after N steps"};
+}
+
+// Standard output as the result's one way out: a write that fails (a full disk, a closed
+// stream) is an error, never a result lost without a word.
+void Write_Result(const std::string& text, bool outputClosed) {
+    const int err = outputClosed ? EBADF : Write_All(STDOUT_FILENO, text);
+    if (err) throw File_Error(err, "writing the result to standard output");
+}
+
+int Run(const Options& o, bool outputClosed) {
     std::optional<Mt19937Random> seeded;
     if (o.seed) {
         seeded.emplace(*o.seed);
         Set_Random_Source(&*seeded);
     }
 
+    const std::string file = o.file == "-" ? "/dev/stdin" : o.file;
     if (*o.datStyle)
-        Load_Dat_File(o.file);
+        Load_Dat_File(file);
     else
-        Load_P_File(o.file);
+        Load_P_File(file);
 
     StopRequested = 0;
     if (o.continuous) TotalTime = -1;
@@ -60,46 +92,69 @@ int Run(const Options& o) {
             throw e.within("--time");
         }
     }
-    if (TotalTime <= 0 && !o.steps)
-        throw UsageError{"the run time is " + Json_Number(TotalTime) +
-                         ", so the run is continuous: give --steps N"};
-
-    QImage image(o.width, o.height, QImage::Format_RGB32);
-    HeadlessView view(image, o.steps);
     int16_t windowTime;
     try {
         windowTime = Text_To_Int16(o.windowTime);
     } catch (const LvError& e) {
         throw e.within("--window-time " + Quote_For_Message(o.windowTime));
     }
-    const int16_t plotInterval = Plot_Interval(windowTime, dt, float(image.width()));
+    const int16_t plotInterval = Plot_Interval(windowTime, dt, float(o.width));
+    Check_The_Run_Ends(o);
+
+    QImage image(o.width, o.height, QImage::Format_RGB32);
+    if (image.isNull())
+        throw LvError(ErrorKind::OutOfMemory,
+                      "a chart of " + std::to_string(o.width) + " x " + std::to_string(o.height) +
+                          " pixels needs " +
+                          std::to_string(int64_t(o.width) * o.height * 4 / (1024 * 1024)) + " MB");
+    HeadlessView view(image, o.steps);
     if (o.random) Random_Populations(Nanimals);
 
     Run_Model(view, Nanimals, plotInterval, TotalTime);
 
     if (o.image) Save_Bitmap(image, *o.image);
 
+    std::string out;
     if (o.json) {
-        std::string out =
-            "{\"LE\": " + Json_Number(LE) + ", \"steps\": " + std::to_string(view.Steps()) +
-            ", \"t\": " + Json_Number(view.Time()) + ", \"N\": " + std::to_string(Nanimals) +
-            ", \"TotalTime\": " + Json_Number(TotalTime) + ", \"dt\": " + Json_Number(dt) +
-            ", \"PlotInterval\": " + std::to_string(plotInterval) + ", \"x\": [";
+        out = "{\"LE\": " + Json_Number(LE) + ", \"steps\": " + std::to_string(view.Steps()) +
+              ", \"t\": " + Json_Number(view.Time()) + ", \"N\": " + std::to_string(Nanimals) +
+              ", \"TotalTime\": " + Json_Number(TotalTime) + ", \"dt\": " + Json_Number(dt) +
+              ", \"PlotInterval\": " + std::to_string(plotInterval) + ", \"x\": [";
         for (int i = 0; i < Nanimals; ++i) {
             if (i > 0) out += ", ";
             out += Json_Number(Species(i).x);
         }
-        std::cout << out << "]}\n";
+        out += "]}\n";
     } else {
         const std::string& c = view.Caption();
-        std::cout << c.substr(0, c.find_first_of("\r\n")) << "\n";
+        out = c.substr(0, c.find_first_of("\r\n")) + "\n";
     }
+    Write_Result(out, outputClosed);
     return 0;
+}
+
+// A standard stream that was closed leaves its number free, and the next file opened (the
+// parameter file, the image) would take it and receive what is meant for the stream. Each
+// closed one gets /dev/null instead; says whether standard output was closed.
+bool Fill_Closed_Standard_Streams() {
+    bool outputClosed = false;
+    for (;;) {
+        const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (fd < 0) break;
+        if (fd > STDERR_FILENO) {
+            ::close(fd);
+            break;
+        }
+        ::fcntl(fd, F_SETFD, 0);  // a stream stays open for any program started from here
+        if (fd == STDOUT_FILENO) outputClosed = true;
+    }
+    return outputClosed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool outputClosed = Fill_Closed_Standard_Streams();
     std::setlocale(LC_ALL, "");
     Options o;
     try {
@@ -108,16 +163,22 @@ int main(int argc, char** argv) {
         std::cerr << "lv-run: " << e.message << "\n\n" << Usage;
         return 2;
     }
-    if (o.help) {
-        std::cout << Usage;
-        return 0;
-    }
     try {
-        return Run(o);
+        if (o.help) {
+            Write_Result(Usage, outputClosed);
+            return 0;
+        }
+        return Run(o, outputClosed);
     } catch (const LvError& e) {
         std::cerr << "lv-run: " << e.what() << "\n";
     } catch (const UsageError& e) {
         std::cerr << "lv-run: " << e.message << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "lv-run: "
+                  << LvError(ErrorKind::OutOfMemory,
+                             "the run needed more memory than the system gave")
+                         .what()
+                  << "\n";
     } catch (const std::exception& e) {
         std::cerr << "lv-run: " << e.what() << "\n";
     }

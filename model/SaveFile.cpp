@@ -16,23 +16,10 @@ namespace {
     throw File_Error(err, "writing " + Quote_For_Message(path, 200));
 }
 
-// Everything of `bytes`, through interruptions and short writes; 0 or the errno.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(std::size_t(done));
-    }
-    return 0;
-}
-
 void writeStraight(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) fail(errno, path);
-    const int err = writeAll(fd, bytes);
+    const int err = Write_All(fd, bytes);
     if (::close(fd) != 0 && err == 0 && errno != EINTR) fail(errno, path);
     if (err) fail(err, path);
 }
@@ -44,6 +31,18 @@ std::string folderOf(const std::string& path) {
 }
 
 }  // namespace
+
+int Write_All(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(std::size_t(done));
+    }
+    return 0;
+}
 
 void Save_File(const std::string& path, std::string_view bytes) {
     std::string target = path;
@@ -71,7 +70,7 @@ void Save_File(const std::string& path, std::string_view bytes) {
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt == 100)) fail(errno, path);
     }
-    int err = writeAll(fd, bytes);
+    int err = Write_All(fd, bytes);
     if (!err && ::fsync(fd) != 0) err = errno;
     if (!err && exists) (void)::fchmod(fd, st.st_mode & 07777);  // the old file's permissions
     if (::close(fd) != 0 && !err && errno != EINTR) err = errno;

@@ -9,3 +9,7 @@
 // for byte, whatever its encoding. A link is followed (the file it names is replaced); a
 // device or a pipe is written straight into. Throws LvError (File_Error) naming the file.
 void Save_File(const std::string& path, std::string_view bytes);
+
+// Writes all of `bytes` to the open file `fd`, through interruptions and short writes.
+// Returns 0, or the errno of the write that failed.
+int Write_All(int fd, std::string_view bytes);

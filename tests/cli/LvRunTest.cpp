@@ -2,16 +2,24 @@
 // same exponent, populations and chart, bit for bit.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BitmapFile.h"
@@ -29,9 +37,17 @@ namespace fs = std::filesystem;
 const std::string Examples = LV_EXAMPLES;
 
 struct Result {
-    int status;
+    int status;  // the exit status, or -1 when it was killed
     std::string out, err;
+    long maxRssKb = 0;  // the most memory it (or anything it started) held at once
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer reserves terabytes of address space up front: no limit on it can hold.
+constexpr bool AddressSpaceCanBeLimited = false;
+#else
+constexpr bool AddressSpaceCanBeLimited = true;
+#endif
 
 std::string Slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -114,17 +130,37 @@ class LvRun : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Result Run(const std::string& args) {
-        const std::string cmd =
-            std::string("'") + LV_RUN + "' " + args + " >" + dir + "/out 2>" + dir + "/err";
-        const int raw = std::system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err")};
+    // lv-run with `args` as bash reads them (so <(...) works), standard output redirected by
+    // `out`. With `memoryMb`, its address space is limited to that. Killed after `seconds`
+    // if it hangs.
+    Result Run(const std::string& args, std::size_t memoryMb = 0, unsigned seconds = 120,
+               const std::string& out = "") {
+        const std::string cmd = std::string("exec '") + LV_RUN + "' " + args + " " +
+                                (out.empty() ? ">" + dir + "/out" : out) + " 2>" + dir + "/err";
+        ::unlink((dir + "/out").c_str());
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+            if (memoryMb > 0 && AddressSpaceCanBeLimited) {
+                const rlimit limit{memoryMb << 20, memoryMb << 20};
+                ::setrlimit(RLIMIT_AS, &limit);
+            }
+            ::alarm(seconds);
+            ::execl("/bin/bash", "bash", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int raw = 0;
+        rusage usage{};
+        ::wait4(child, &raw, 0, &usage);
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err"),
+                usage.ru_maxrss};
     }
     std::string Write(const std::string& name, const std::string& text) {
         std::ofstream(dir + "/" + name, std::ios::binary) << text;
         return dir + "/" + name;
     }
     std::string dir;
+    std::string cwd;  // where lv-run starts, when not here
 };
 
 TEST_F(LvRun, ShippedFilesGiveWhatTheCoreGives) {
@@ -236,12 +272,12 @@ TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {
     const std::string endless = Write("endless.p", "c\n0 0 0.1\n\n\n\n");
     const Case cases[] = {
         {dir + "/missing.p", 1, "lv-run: File not found"},
-        {bad, 1, "lv-run: Type mismatch: " + bad + ", line 3, value 1"},
+        {bad, 1, "lv-run: Type mismatch: \"" + bad + "\", line 3, 2nd value (index 1)"},
         {zeroDt, 1, "lv-run: Division by zero"},
         {endless, 1, "--steps"},
         {"--window-time 40000 " + good, 1, "lv-run: Overflow"},
         {"--time soon " + good, 1, "lv-run: Type mismatch: --time"},
-        {"--bogus " + good, 2, "unknown option --bogus"},
+        {"--bogus " + good, 2, "unknown option \"--bogus\""},
         {"--style q " + good, 2, "--style"},
         {"--continuous " + good, 2, "--steps"},
         {"--steps 0 " + good, 2, "--steps"},
@@ -263,6 +299,241 @@ TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {
     const Result help = Run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--window-time"), std::string::npos);
+}
+
+// ---- hostile input and failing systems ----
+
+TEST_F(LvRun, EndlessOrHugeLinesFailAtCharacter32768InLittleMemory) {
+    const std::string good = Slurp(Examples + "/chaotic-4.p");
+    const std::string huge = dir + "/huge.p";
+    {
+        std::ofstream f(huge, std::ios::binary);
+        f << "a comment\n";
+        const std::string block(1 << 20, '7');
+        for (int k = 0; k < 100; ++k) f << block;  // a line of 100 MB
+    }
+    std::string glued = good;
+    while (glued.back() == '\n' || glued.back() == '\r') glued.pop_back();
+    glued = Write("glued.p", glued + std::string(200000, 'j'));  // junk on the last needed line
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "\"/dev/zero\", line 1: the line is longer than 32767 characters"},
+        {"<(printf 'c\\n'; cat /dev/zero)", ", line 2: the line is longer than 32767"},
+        {"- < <(printf 'c\\n2 5 0.01\\n'; yes 1 | tr -d '\\n')", "\"/dev/stdin\", line 3: "},
+        {huge, ", line 2: the line is longer than 32767"},
+        {glued, ", line 9: the line is longer than 32767"},
+    };
+    for (const auto& [args, inErr] : cases) {
+        const Result r = Run(args, 256, 60);
+        EXPECT_EQ(r.status, 1) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("lv-run: Overflow: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(inErr), std::string::npos) << args << ": " << r.err;
+        if (AddressSpaceCanBeLimited) EXPECT_LT(r.maxRssKb, 50 * 1024) << args;
+    }
+}
+
+TEST_F(LvRun, PipesAndStandardInputAreReadAsFiles) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const std::string expected = Run("--json --steps 300 " + file).out;
+    ASSERT_NE(expected, "");
+    EXPECT_EQ(Run("--json --steps 300 - < " + file).out, expected);
+    EXPECT_EQ(Run("--json --steps 300 <(cat " + file + ")").out, expected);
+    EXPECT_EQ(Run("--json --steps 300 - < <(cat " + file + ")").out, expected);
+    const std::string dat = Examples + "/stable-2.dat";
+    EXPECT_EQ(Run("--json --seed 5 --style dat - < " + dat).out, Run("--json --seed 5 " + dat).out);
+    // A named pipe: lv-run waits for its writer, as any reader of a pipe does.
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << Slurp(file); });
+    EXPECT_EQ(Run("--json --steps 300 " + fifo).out, expected);
+    writer.join();
+}
+
+TEST_F(LvRun, EveryFailureOfALoadRunOrWriteStartsWithItsKind) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const std::string locked = Write("locked.p", Slurp(file));
+    ::chmod(locked.c_str(), 0);
+    ::chmod(dir.c_str(), 0755);
+    // Root reads any file: the locked one is tried with the rights of nobody.
+    const bool root = ::geteuid() == 0;
+    const std::string asUser = root ? "--reuid=65534 --regid=65534 --clear-groups " : "";
+    struct Case {
+        std::string args, err;
+        std::size_t memoryMb = 0;
+    };
+    std::vector<Case> cases = {
+        {dir + "/none.p",
+         "lv-run: File not found: reading \"" + dir + "/none.p\" (No such file or directory)\n"},
+        {dir + "/none/x.p",
+         "lv-run: Path not found: reading \"" + dir + "/none/x.p\" (No such file or directory)\n"},
+        {dir, "lv-run: Permission denied: reading \"" + dir + "\" (Is a directory)\n"},
+        {"/proc/self/mem",
+         "lv-run: Device I/O error: reading \"/proc/self/mem\", line 1 (Input/output error)\n"},
+        {"--image " + dir + "/none/c.bmp " + file,
+         "lv-run: Path not found: writing \"" + dir +
+             "/none/c.bmp\" (No such file or directory)\n"},
+    };
+    if (AddressSpaceCanBeLimited)
+        cases.push_back({"--width 32766 --height 32766 " + file,
+                         "lv-run: Out of memory: a chart of 32766 x 32766 pixels needs 4095 MB\n",
+                         1024});
+    for (const Case& c : cases) {
+        const Result r = Run(c.args, c.memoryMb);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+    if (root && std::system("setpriv --reuid=65534 --regid=65534 --clear-groups true") != 0) {
+        GTEST_SKIP()
+            << "setpriv cannot take the rights of nobody here: no unreadable file for root";
+    }
+    const std::string cmd =
+        "exec setpriv " + asUser + "'" + LV_RUN + "' " + locked + " 2>" + dir + "/err";
+    EXPECT_NE(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(Slurp(dir + "/err"),
+              "lv-run: Permission denied: reading \"" + locked + "\" (Permission denied)\n");
+}
+
+TEST_F(LvRun, RunsThatCouldNeverEndAreRefusedBeforeTheFirstStep) {
+    const std::string file = Examples + "/chaotic-4.p";  // dt 0.01
+    const std::string image = dir + "/never.bmp";
+    struct Case {
+        std::string args, inErr;
+    };
+    const Case refused[] = {
+        // t + 0.01 == t from 2^47 = 140737488355328 on.
+        {"--time 1e20 " + file, "stops growing at 140737488355328 (where t + dt == t)"},
+        {"--time 140737488355329 " + file, "short of the run time 140737488355329"},
+        {Write("back.p", "c\n0 10 -0.01\n\n\n\n"), "a time step dt of -0.01"},
+        {"--window-time 0 " + Write("tiny.p", "c\n0 1 1e-300\n\n\n\n"), "stops growing at"},
+    };
+    for (const Case& c : refused) {
+        const Result r = Run("--image " + image + " " + c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err.rfind("lv-run: the run would never end: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("give --steps N"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(fs::exists(image)) << "a step was made: " << c.args;
+    }
+    // With --steps they run, up to the largest 64-bit count.
+    Result r = Run("--json --time 1e20 --steps 100 " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Number(r.out, "steps"), 100);
+    r = Run("--json --time 1 --steps 9223372036854775807 " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Number(r.out, "steps"), 100);
+    EXPECT_EQ(Run("--steps 9223372036854775808 " + file).status, 2);
+}
+
+TEST_F(LvRun, AResultThatCannotBeWrittenIsAnError) {
+    const std::string file = Examples + "/stable-3.p";
+    for (const std::string& args : {file, "--json " + file, std::string("--help")}) {
+        Result r = Run(args, 0, 120, ">/dev/full");
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err,
+                  "lv-run: Device I/O error: writing the result to standard output (No space left "
+                  "on device)\n")
+            << args;
+        r = Run(args, 0, 120, ">&-");
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err,
+                  "lv-run: Device I/O error: writing the result to standard output (Bad file "
+                  "descriptor)\n")
+            << args;
+    }
+    // With standard output closed, the image still gets the whole chart and nothing else.
+    const std::string image = dir + "/chart.bmp";
+    EXPECT_EQ(Run("--image " + image + " " + file, 0, 120, ">&-").status, 1);
+    EXPECT_EQ(QImage(QString::fromStdString(image), "BMP").size(), QSize(700, 250));
+}
+
+TEST_F(LvRun, NamesAreShownEscapedAndUsedByTheirBytes) {
+    const std::string file = Examples + "/chaotic-4.p";
+    // Control characters in a name or an option never reach the terminal raw.
+    Result r = Run("$'" + dir + "/\\e[2J\\nx.p'");
+    EXPECT_EQ(r.err, "lv-run: File not found: reading \"" + dir +
+                         "/\\x1B[2J\\x0Ax.p\" (No such file or directory)\n");
+    r = Run("$'--\\e]0;title\\a' " + file);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "lv-run: unknown option \"--\\x1B]0;title\\x07\"");
+    // An image name that is no UTF-8 is written under exactly its bytes.
+    fs::create_directory(dir + "/images");
+    r = Run("--steps 50 --image $'" + dir + "/images/\\xff\\xfe.bmp' " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir + "/images"))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"\xff\xfe.bmp"});
+    // "--" ends the options: a file may start with "-".
+    fs::copy_file(file, dir + "/-x.p");
+    cwd = dir;
+    r = Run("--steps 10 -- -x.p");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Run("--steps 10 " + file).out);
+    r = Run("--steps 10 -x.p");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option \"-x.p\""), std::string::npos) << r.err;
+}
+
+TEST_F(LvRun, TheChartMayBeAsLargeAsARunCanDraw) {
+    const std::string file = Examples + "/chaotic-4.p";
+    // More than 32767 columns, one per step, wrapping at the widest chart.
+    Result r = Run("--width 32766 --height 8 --window-time 1 --steps 70000 --image " + dir +
+                   "/wide.bmp " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Run("--width 4 --height 32766 --window-time 1 --steps 20 " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* side : {"--width", "--height"}) {
+        r = Run(std::string(side) + " 32767 --steps 5 " + file);
+        EXPECT_EQ(r.status, 2) << side;
+        EXPECT_NE(r.err.find("from 1 to 32766"), std::string::npos) << r.err;
+    }
+}
+
+// A disk that is full: a small tmpfs of its own (mounting one needs root, as CI has).
+class LvRunFullDisk : public LvRun {
+  protected:
+    void SetUp() override {
+        LvRun::SetUp();
+        disk = dir + "/disk";
+        fs::create_directory(disk);
+        if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                         << "): run as root to test a full disk";
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) ::umount2(disk.c_str(), MNT_DETACH);
+        LvRun::TearDown();
+    }
+    std::string disk;
+    bool mounted = false;
+};
+
+TEST_F(LvRunFullDisk, AFailedImageWriteLeavesTheOldImageWhole) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const std::string image = disk + "/chart.bmp";
+    ASSERT_EQ(Run("--steps 100 --image " + image + " " + file).status, 0);
+    const std::string old = Slurp(image);
+    ASSERT_GT(old.size(), 500000u);
+    // Fill what is left of the disk.
+    {
+        std::ofstream filler(disk + "/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    const Result r = Run("--image " + image + " " + file);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "lv-run: Device I/O error: writing \"" + image + "\" (No space left on device)\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Slurp(image) == old);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(disk))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"chart.bmp", "filler"}));
 }
 
 }  // namespace

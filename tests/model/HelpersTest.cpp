@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "Convert.h"
 #include "Globals.h"
 #include "LvError.h"
+#include "RunLength.h"
 #include "SaveFile.h"
 
 namespace {
@@ -74,6 +78,81 @@ TEST(LvErrorText, QuotedTextIsEscapedAndShortened) {
     EXPECT_EQ(Quote_For_Message("1,5"), "\"1,5\"");
     EXPECT_EQ(Quote_For_Message("a\tb\x01\xff"), "\"a\\x09b\\x01\\xFF\"");
     EXPECT_EQ(Quote_For_Message("abcdef", 3), "\"abc...\"");
+    // A quote or a backslash inside cannot end the quotation or pass for an escape.
+    EXPECT_EQ(Quote_For_Message(R"("0.3"\x)"), R"("\"0.3\"\\x")");
+    // Text in UTF-8 stays readable; what would move or turn the text on a terminal or in a
+    // message box does not pass: escape sequences, line breaks, C1 controls, direction
+    // overrides and isolates, line separators.
+    EXPECT_EQ(Quote_For_Message("caf\xC3\xA9 \xE2\x82\xAC"), "\"caf\xC3\xA9 \xE2\x82\xAC\"");
+    EXPECT_EQ(Quote_For_Message("a\x1B[31mb\nc\x7F"), R"("a\x1B[31mb\x0Ac\x7F")");
+    EXPECT_EQ(Quote_For_Message("\xC2\x9B"
+                                "2J"),
+              R"("\u009B2J")");
+    EXPECT_EQ(Quote_For_Message("x\xE2\x80\xAEgnp.exe"), R"("x\u202Egnp.exe")");
+    EXPECT_EQ(Quote_For_Message("\xE2\x81\xA6\xE2\x80\xA8"), R"("\u2066\u2028")");
+    // Bytes that are no UTF-8 (a stray byte, an overlong form, a surrogate) one by one.
+    EXPECT_EQ(Quote_For_Message("\xC0\xAF\xED\xA0\x80\xC3"), R"("\xC0\xAF\xED\xA0\x80\xC3")");
+    // The length counts characters, not bytes.
+    EXPECT_EQ(Quote_For_Message("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\"\xC3\xA9\xC3\xA9...\"");
+}
+
+// --- How long a timed run can be ----------------------------------------------------------------
+
+// Where t = dt + t stops growing, found by doing the additions, in single precision so that
+// every case takes at most some 2^24 of them.
+float Brute_Force_Limit(float dt) {
+    float t = 0;
+    for (;;) {
+        const float next = dt + t;
+        if (next == t) return t;
+        t = next;
+    }
+}
+
+TEST(RunLength, TheLimitIsWhereTheRunningSumStopsGrowing) {
+    std::vector<float> steps = {1.0f,
+                                0.5f,
+                                0.01f,
+                                0.1f,
+                                0.3f,
+                                3.0f,
+                                1e-3f,
+                                7e-4f,
+                                1e-30f,
+                                std::numeric_limits<float>::denorm_min(),
+                                std::numeric_limits<float>::min(),
+                                1e30f};
+    // Just around powers of two, where the rounding of dt to t's spacing changes.
+    for (float p : {0.25f, 1.0f / 64, 1e-2f})
+        steps.insert(steps.end(), {std::nextafter(p, 0.0f), std::nextafter(p, 1.0f)});
+    std::mt19937 rnd(7);
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+    for (int k = 0; k < 6; ++k) steps.push_back(std::ldexp(mantissa(rnd), -7 * k));
+    for (float dt : steps) {
+        const float limit = Brute_Force_Limit(dt);
+        EXPECT_EQ(Running_Sum_Limit(dt), limit) << dt;
+        EXPECT_TRUE(Run_Time_Reachable(limit, dt)) << dt;
+        EXPECT_FALSE(Run_Time_Reachable(std::nextafter(limit, INFINITY), dt)) << dt;
+    }
+    // A step so large that t overflows before it could stop: nothing is out of reach.
+    EXPECT_EQ(Running_Sum_Limit(1e300), INFINITY);
+    EXPECT_TRUE(Run_Time_Reachable(DBL_MAX, 1e300));
+}
+
+TEST(RunLength, DoubleTimesReachableOrNotAsTheRunMeetsThem) {
+    // The design's runs: 800 with dt 0.01 and the like end.
+    EXPECT_TRUE(Run_Time_Reachable(800.0, 0.01));
+    EXPECT_TRUE(Run_Time_Reachable(1e14, 0.01));
+    // dt 0.01: t walks [2^46, 2^47) in steps of 2^-6 and stops at 2^47.
+    EXPECT_EQ(Running_Sum_Limit(0.01), std::ldexp(1.0, 47));
+    EXPECT_EQ(std::ldexp(1.0, 47) + 0.01, std::ldexp(1.0, 47));
+    EXPECT_GT(std::nextafter(std::ldexp(1.0, 47), 0.0) + 0.01,
+              std::nextafter(std::ldexp(1.0, 47), 0.0));
+    EXPECT_FALSE(Run_Time_Reachable(1e20, 0.01));
+    EXPECT_EQ(Running_Sum_Limit(1.0), std::ldexp(1.0, 53));  // 2^53 + 1 rounds back to 2^53
+    EXPECT_FALSE(Run_Time_Reachable(1.0, 1e-300));
+    EXPECT_FALSE(Run_Time_Reachable(10.0, 0.0));
+    EXPECT_FALSE(Run_Time_Reachable(10.0, -0.5));
 }
 
 // --- Text to number -------------------------------------------------------------------------
