@@ -1,12 +1,16 @@
 #include "CommonDialog.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
 #include <cstdio>
 
+#include "LvError.h"
 #include "Prompts.h"
 
 namespace {
@@ -26,6 +30,20 @@ void keepSettingsOutOfTheUsersHome() {
     }();
     (void)done;
 }
+
+// What a chosen name stands for when that is no regular file, or empty for a regular file (or
+// a link to one) and for a name with nothing behind it yet.
+QString notARegularFile(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    if (S_ISDIR(st.st_mode)) return QStringLiteral("a folder");
+    if (S_ISFIFO(st.st_mode)) return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISCHR(st.st_mode)) return QStringLiteral("a character device");
+    if (S_ISBLK(st.st_mode)) return QStringLiteral("a block device");
+    if (S_ISSOCK(st.st_mode)) return QStringLiteral("a socket");
+    return QStringLiteral("something other than a file");
+}
+
 }  // namespace
 
 void CommonDialog::Set_Hook(Hook h) {
@@ -104,6 +122,15 @@ void CommonDialog::show(QWidget* parent, Mode mode) {
             return;
         }
         FilterIndex = a.filterIndex;
+        // Reading or writing a named pipe waits for the other end, for ever if there is none,
+        // and the window with it; a device or a folder is no picture or parameter file either.
+        if (const QString kind = notARegularFile(a.path); !kind.isEmpty()) {
+            const std::string name = QFile::encodeName(a.path).toStdString();
+            Show_Error(parent, QString::fromStdString(Quote_For_Message(name, 200)) +
+                                   QStringLiteral(" is ") + kind +
+                                   QStringLiteral(", not a regular file: choose a regular file."));
+            continue;
+        }
         const QFileInfo info(a.path);
         const QString shown = QDir::toNativeSeparators(a.path);
         // Answering "No" to a prompt goes back to the dialog, as the platform's dialog does.

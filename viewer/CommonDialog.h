@@ -37,7 +37,9 @@ class CommonDialog {
     int Flags = 0;
     QString FileName;
 
-    // Modal; on return FileName holds the chosen path or is empty after a cancel.
+    // Modal; on return FileName holds the chosen path or is empty after a cancel. A name that
+    // stands for no regular file (a folder, a named pipe, a device) is refused with a message
+    // saying what it is, and the dialog shows again.
     void ShowOpen(QWidget* parent);
     void ShowSave(QWidget* parent);
 

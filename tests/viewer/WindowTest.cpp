@@ -1,5 +1,9 @@
 // The main window, driven as a user would: the file dialog and the message boxes are answered
 // through their hooks, keys and clicks go through QTest.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QDir>
@@ -19,9 +23,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "../FileSizeLimit.h"
 #include "BitmapFile.h"
@@ -936,6 +944,71 @@ class WindowTest : public QObject {
         const QImage shown = pic->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shown.copy(2, 2, 700, 250), pic->Image());
         QVERIFY(shown.pixel(0, 0) != qRgb(255, 255, 255));  // the sunken border
+    }
+
+    // ---- names that are no regular files ----
+
+    void dialogRefusesWhatIsNoRegularFile() {
+        const QString fifo = tmp->filePath("pipe.p");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        // Whoever waits at the pipe, a reader for a writer or a writer for a reader, is let
+        // through and noted, so that a missing refusal fails here instead of hanging.
+        std::signal(SIGPIPE, SIG_IGN);
+        std::atomic<bool> somebodyWaited{false};
+        std::jthread unblock([&](std::stop_token stop) {
+            const QByteArray name = QFile::encodeName(fifo);
+            char buf[65536];
+            while (!stop.stop_requested()) {
+                if (const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                    somebodyWaited = true;
+                    ::close(fd);
+                }
+                if (const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK); fd >= 0) {
+                    if (::read(fd, buf, sizeof buf) > 0) somebodyWaited = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        Nanimals = 5;
+        const std::pair<QString, QString> refused[] = {
+            {fifo, "is a named pipe (FIFO), not a regular file"},
+            {tmp->path(), "is a folder, not a regular file"},
+            {QStringLiteral("/dev/null"), "is a character device, not a regular file"},
+        };
+        for (const auto& [path, what] : refused) {
+            prompts.clear();
+            dialogSeen.clear();
+            dialogAnswers << choose(path, 2);  // then the dialog shows again and is cancelled
+            QTest::mouseClick(get<QPushButton>("btnLoadP"), Qt::LeftButton);
+            QCOMPARE(dialogSeen.size(), 2);
+            QCOMPARE(prompts.size(), 1);
+            QCOMPARE(prompts[0].kind, Prompt::Kind::Error);
+            QCOMPARE(prompts[0].text, QChar('"') + path + QChar('"') + QChar(' ') + what +
+                                          QStringLiteral(": choose a regular file."));
+            QCOMPARE(Nanimals, int16_t(5));
+            QVERIFY(idle());
+        }
+        // Save Image neither asks to replace the pipe nor writes into it.
+        prompts.clear();
+        dialogAnswers << choose(fifo, 1);
+        answers << true << true;
+        get<QMenu>("mnuFile")->actions()[0]->trigger();
+        QCOMPARE(prompts.size(), 1);
+        QVERIFY2(prompts[0].text.contains("named pipe"), qPrintable(prompts[0].text));
+        QVERIFY(w->CommonDialog1.FileName.isEmpty());
+        // A name with control characters is shown escaped.
+        prompts.clear();
+        const QString odd = tmp->filePath(QStringLiteral("odd\x1b[2J"));
+        QVERIFY(QDir().mkdir(odd));
+        dialogAnswers << choose(odd, 2);
+        QTest::mouseClick(get<QPushButton>("btnLoadP"), Qt::LeftButton);
+        QCOMPARE(prompts.size(), 1);
+        QVERIFY2(prompts[0].text.contains("odd\\x1B[2J\" is a folder"),
+                 qPrintable(prompts[0].text));
+        unblock.request_stop();
+        unblock.join();
+        QVERIFY(!somebodyWaited);
     }
 };
 
