@@ -3,6 +3,7 @@
 // What both reader fuzzers share: the input goes to a file, the globals get a known pattern,
 // the reader loads the file, and a failure must be a named error that changed nothing.
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,8 +17,23 @@
 
 namespace fuzz {
 
-inline const std::string& Scratch_Path() {
-    static const std::string path = "/tmp/lv-fuzz-" + std::to_string(getpid()) + ".txt";
+[[noreturn]] inline void Defect(const char* what, const char* detail) {
+    std::fprintf(stderr, "fuzz defect: %s: %s\n", what, detail);
+    std::abort();
+}
+
+// The input as a file the readers open by its path: a file in memory, with no name on any
+// disk, so that nothing is left behind however the fuzzer ends.
+inline const std::string& Write_Scratch(const uint8_t* data, std::size_t size) {
+    static const int fd = ::memfd_create("lv-fuzz-input", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0) Defect("scratch file", "memfd_create failed");
+    if (::ftruncate(fd, 0) != 0) Defect("scratch file", "ftruncate failed");
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(done));
+        if (n <= 0) Defect("scratch file", "short write");
+        done += std::size_t(n);
+    }
     return path;
 }
 
@@ -47,25 +63,15 @@ inline bool Globals_Are_As_Filled() {
     return Nanimals == 17 && TotalTime == 42.5 && dt == 0.125;
 }
 
-[[noreturn]] inline void Defect(const char* what, const char* detail) {
-    std::fprintf(stderr, "fuzz defect: %s: %s\n", what, detail);
-    std::abort();
-}
-
 // Loads `data` with `load`; `checkSuccess` tests what a complete load must leave.
 template <class Load, class Check>
 int Load_Input(const uint8_t* data, std::size_t size, Load load, Check checkSuccess) {
     static Mt19937Random fixed(1);  // colours must not depend on the clock
     Set_Random_Source(&fixed);
-    {
-        std::FILE* f = std::fopen(Scratch_Path().c_str(), "wb");
-        if (f == nullptr) Defect("scratch file", Scratch_Path().c_str());
-        if (size > 0 && std::fwrite(data, 1, size, f) != size) Defect("write", "short write");
-        std::fclose(f);
-    }
+    const std::string& path = Write_Scratch(data, size);
     Fill_Globals();
     try {
-        load(Scratch_Path());
+        load(path);
     } catch (const LvError& e) {
         switch (e.kind()) {
             case ErrorKind::InvalidCall:
