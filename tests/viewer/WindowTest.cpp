@@ -1,7 +1,6 @@
 // The main window, driven as a user would: the file dialog and the message boxes are answered
 // through their hooks, keys and clicks go through QTest.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
