@@ -169,18 +169,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         return Run(o, outputClosed);
-    } catch (const LvError& e) {
-        std::cerr << "lv-run: " << e.what() << "\n";
     } catch (const UsageError& e) {
         std::cerr << "lv-run: " << e.message << "\n";
-    } catch (const std::bad_alloc&) {
-        std::cerr << "lv-run: "
-                  << LvError(ErrorKind::OutOfMemory,
-                             "the run needed more memory than the system gave")
-                         .what()
-                  << "\n";
     } catch (const std::exception& e) {
-        std::cerr << "lv-run: " << e.what() << "\n";
+        std::cerr << "lv-run: " << Failure_Text(e) << "\n";
     }
     return 1;
 }

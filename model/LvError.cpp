@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 const char* Error_Kind_Text(ErrorKind kind) {
     switch (kind) {
@@ -61,6 +62,13 @@ ErrorKind fileErrorKind(int err) {
     return ErrorKind::DeviceIoError;  // EIO, a full disk or quota, and the rest
 }
 }  // namespace
+
+std::string Failure_Text(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return LvError(ErrorKind::OutOfMemory, "the run needed more memory than the system gave")
+            .what();
+    return e.what();
+}
 
 LvError File_Error(ErrorKind kind, int err, const std::string& what) {
     char buf[256];

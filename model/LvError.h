@@ -45,6 +45,10 @@ class LvError : public std::exception {
 LvError File_Error(int err, const std::string& what);
 LvError File_Error(ErrorKind kind, int err, const std::string& what);
 
+// What a failure says to the user, starting with its kind: an LvError as it is, a failed
+// allocation as "Out of memory", anything else by its own text.
+std::string Failure_Text(const std::exception& e);
+
 // Any text a message quotes (a value, a line, a path, an option), in double quotes, so that
 // it cannot pass for part of the message: control characters and bytes that are no UTF-8
 // come out as \xHH, characters that would move or turn the text as \uHHHH, a quote or a

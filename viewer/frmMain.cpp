@@ -269,7 +269,7 @@ void frmMain::btnLoadP_Click() {
         // result: the previous run's exponent must not stand under its chart.
         if (running_ && !closing_) lblInfo->setText(QStringLiteral("LE ="));
         running_ = false;
-        if (!closing_) Show_Error(this, QString::fromStdString(e.what()));
+        if (!closing_) Show_Error(this, QString::fromStdString(Failure_Text(e)));
     }
     picMain->Flush_Updates();  // a failed run's chart stays as drawn
     showRunning(false);

@@ -13,6 +13,7 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "../FileSizeLimit.h"
@@ -48,6 +49,12 @@ TEST(LvErrorText, EveryKindHasItsUserText) {
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::PathNotFound), "Path not found");
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::DeviceIoError), "Device I/O error");
     EXPECT_STREQ(Error_Kind_Text(ErrorKind::OutOfMemory), "Out of memory");
+}
+
+TEST(LvErrorText, EveryFailureIsToldByItsKind) {
+    EXPECT_EQ(Failure_Text(LvError(ErrorKind::Overflow, "step 3")), "Overflow: step 3");
+    EXPECT_EQ(Failure_Text(std::bad_alloc()).rfind("Out of memory: ", 0), 0u);
+    EXPECT_EQ(Failure_Text(std::runtime_error("odd")), "odd");
 }
 
 TEST(LvErrorText, FileErrorsTakeTheirKindFromErrnoAndKeepTheSystemsReason) {
