@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -14,6 +15,9 @@
 #include "ModelRun.h"
 #include "ModelView.h"
 #include "ScalarBaseline.h"
+
+// Work for the end of the benchmarks, done in the reverse order of these calls.
+void At_Bench_End(std::function<void()> work);
 
 // A window that does nothing: what is left is the model's own cost.
 class NullView : public ModelView {

@@ -60,5 +60,3 @@ void BM_ScalarBaseline(benchmark::State& state) {
 
 BENCHMARK(BM_RunModel)->Arg(4)->Arg(10)->Arg(51);
 BENCHMARK(BM_ScalarBaseline)->Arg(4)->Arg(10)->Arg(51);
-
-BENCHMARK_MAIN();

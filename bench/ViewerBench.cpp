@@ -51,6 +51,10 @@ frmMain& benchWindow() {
         window = std::make_unique<frmMain>();
         speedControl(*window).setValue(Speed::Fastest);  // unpaced, unless a benchmark sets it
         window->show();
+        At_Bench_End([] {  // before Qt's own static objects go
+            window.reset();
+            app.reset();
+        });
         QCoreApplication::processEvents();
     }
     return *window;
