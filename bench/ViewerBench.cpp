@@ -13,6 +13,7 @@
 #include "BenchRun.h"
 #include "ChartPace.h"
 #include "Globals.h"
+#include "ModelKernel.h"
 #include "ModelRun.h"
 #include "ModelView.h"
 #include "ScalarBaseline.h"
@@ -64,6 +65,7 @@ frmMain& benchWindow() {
 // BM_RunModel is, but of the same length as BM_ViewerRun's.
 void BM_ViewerRunHeadless(benchmark::State& state) {
     const auto start = Set_Up_Bench_Model(static_cast<int>(state.range(0)), ViewerDt, ViewerTime);
+    state.SetLabel(Kernel_Routine_Name(Nanimals));
     NullView view;
     for (auto _ : state) Bench_Run(view, start, ViewerPlotInterval);
     state.counters["ns_per_step"] = benchmark::Counter(
@@ -75,6 +77,7 @@ void BM_ViewerRun(benchmark::State& state) {
     frmMain& window = benchWindow();
     const int n = static_cast<int>(state.range(0));
     const auto start = Set_Up_Bench_Model(n, ViewerDt, ViewerTime);
+    state.SetLabel(Kernel_Routine_Name(n));
     for (int k = 0; k < n; ++k) Species.rows[k].Color = 0x2040C0 + 0x1F * k;
     double maxGapMs = 0, events = 0, busyMs = 0, late = 0;
     for (auto _ : state) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "KernelBuilds.h"
+
 // One routine, written once over GCC vector extensions, is compiled for several instruction
 // sets: the body is always inlined into a wrapper that carries the target attribute, so each
 // wrapper gets its own code. Lane k of every vector holds row k; the arithmetic of a lane is
@@ -48,8 +50,8 @@ template <int W>
 template <int W>
 [[gnu::always_inline]] inline bool anyLane(const typename Lanes<W>::M& m) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-    // Four lanes are only used by the AVX2 and AVX-512 routines; "x" keeps the operand in a
-    // register that the VEX encoding reaches.
+    // Four and eight lanes are only used by the AVX2 and AVX-512 routines; "x" keeps the
+    // operand in a register that the VEX encoding reaches. Eight are folded into four.
     int bits;
     if constexpr (W == 2) {
         asm("movmskpd %1, %0" : "=r"(bits) : "x"(m));
@@ -57,6 +59,9 @@ template <int W>
     } else if constexpr (W == 4) {
         asm("vmovmskpd %1, %0" : "=r"(bits) : "x"(m));
         return bits != 0;
+    } else if constexpr (W == 8) {
+        return anyLane<4>(__builtin_shufflevector(m, m, 0, 1, 2, 3) |
+                          __builtin_shufflevector(m, m, 4, 5, 6, 7));
     }
 #endif
     long long any = 0;
@@ -213,8 +218,6 @@ template <int W>
 
 // Small species counts, the most common, each get a step routine of their own, compiled for
 // their count: no loop over j, and none of the set-up of the general routine.
-constexpr int SmallCount = 12;
-
 template <int W, int J>
 [[gnu::always_inline]] inline KernelStep stepSmall(KernelState& s, double dt, double d0) {
     double SumSq = 0;
@@ -243,9 +246,8 @@ template <int W, int G>
     return {result.Dist, true, renormaliseAll<W>(s, d0, result.Dist) && result.finite};
 }
 
-using StepFunction = KernelStep (*)(KernelState&, double, double);
-// Routines by species count, 1 to SmallCount (entry 0 unused).
-using SmallTable = StepFunction[SmallCount + 1];
+// Routines by species count, 1 to KernelSmallCount (entry 0 unused).
+using SmallTable = KernelRoutine[KernelSmallCount + 1];
 
 template <int J>
 KernelStep smallGeneric(KernelState& s, double dt, double d0) {
@@ -263,11 +265,13 @@ KernelStep stepGeneric(KernelState& s, double dt, double d0) {
 [[gnu::target("avx2")]] KernelStep stepAvx2(KernelState& s, double dt, double d0) {
     return stepAll<4, 4>(s, dt, d0);
 }
-// The AVX-512 encodings give 32 vector registers: groups of up to six blocks of four. Blocks
-// of eight were measured slower on the processors at hand (a 512-bit operation costs two
-// 256-bit ones there), so the lanes stay four wide.
+// The AVX-512 encodings give 32 vector registers: groups of up to seven blocks, fourteen
+// accumulators, so that 51 rows take two groups of four lanes or one of eight.
 [[gnu::target("avx512f,avx512vl")]] KernelStep stepAvx512(KernelState& s, double dt, double d0) {
-    return stepAll<4, 6>(s, dt, d0);
+    return stepAll<4, 7>(s, dt, d0);
+}
+[[gnu::target("avx512f,avx512vl")]] KernelStep stepAvx512x8(KernelState& s, double dt, double d0) {
+    return stepAll<8, 7>(s, dt, d0);
 }
 template <int J>
 [[gnu::target("avx2")]] KernelStep smallAvx2(KernelState& s, double dt, double d0) {
@@ -276,6 +280,10 @@ template <int J>
 template <int J>
 [[gnu::target("avx512f,avx512vl")]] KernelStep smallAvx512(KernelState& s, double dt, double d0) {
     return stepSmall<4, J>(s, dt, d0);
+}
+template <int J>
+[[gnu::target("avx512f,avx512vl")]] KernelStep smallAvx512x8(KernelState& s, double dt, double d0) {
+    return stepSmall<8, J>(s, dt, d0);
 }
 #endif
 
@@ -287,96 +295,27 @@ LV_SMALL_TABLE(smallGenericRoutines, smallGeneric);
 #ifdef LV_KERNEL_X86
 LV_SMALL_TABLE(smallAvx2Routines, smallAvx2);
 LV_SMALL_TABLE(smallAvx512Routines, smallAvx512);
+LV_SMALL_TABLE(smallAvx512x8Routines, smallAvx512x8);
 #endif
 #undef LV_SMALL_TABLE
 
-StepFunction stepFor(KernelIsa isa) {
-    switch (isa) {
-#ifdef LV_KERNEL_X86
-        case KernelIsa::Avx512:
-            return stepAvx512;
-        case KernelIsa::Avx2:
-            return stepAvx2;
-#endif
-        default:
-            return stepGeneric;
-    }
-}
-
-const StepFunction* smallFor(KernelIsa isa) {
-    switch (isa) {
-#ifdef LV_KERNEL_X86
-        case KernelIsa::Avx512:
-            return smallAvx512Routines;
-        case KernelIsa::Avx2:
-            return smallAvx2Routines;
-#endif
-        default:
-            return smallGenericRoutines;
-    }
-}
-
-KernelIsa bestIsa() {
+std::vector<KernelBuild> buildsHere() {
+    std::vector<KernelBuild> builds;
 #ifdef LV_KERNEL_X86
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"))
-        return KernelIsa::Avx512;
-    if (__builtin_cpu_supports("avx2")) return KernelIsa::Avx2;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
+        builds.push_back({"avx512f/8", stepAvx512x8, smallAvx512x8Routines});
+        builds.push_back({"avx512f/4", stepAvx512, smallAvx512Routines});
+    }
+    if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2/4", stepAvx2, smallAvx2Routines});
 #endif
-    return KernelIsa::Generic;
-}
-
-KernelIsa& currentIsa() {
-    static KernelIsa isa = bestIsa();
-    return isa;
-}
-
-// The step routines in use, chosen when the first routine is asked for.
-StepFunction currentStep = nullptr;
-const StepFunction* currentSmall = nullptr;
-
-void choose(KernelIsa isa) {
-    currentIsa() = isa;
-    currentStep = stepFor(isa);
-    currentSmall = smallFor(isa);
+    builds.push_back({"generic/2", stepGeneric, smallGenericRoutines});
+    return builds;
 }
 
 }  // namespace
 
-KernelRoutine Kernel_Routine(int n) {
-    if (currentStep == nullptr) choose(currentIsa());
-    const unsigned count = static_cast<unsigned>(n);
-    return count - 1 < static_cast<unsigned>(SmallCount) ? currentSmall[count] : currentStep;
-}
-
-KernelIsa Kernel_Isa() {
-    return currentIsa();
-}
-
-bool Kernel_Isa_Supported(KernelIsa isa) {
-    switch (isa) {
-        case KernelIsa::Generic:
-            return true;
-        case KernelIsa::Avx2:
-            return bestIsa() != KernelIsa::Generic;
-        case KernelIsa::Avx512:
-            return bestIsa() == KernelIsa::Avx512;
-    }
-    return false;
-}
-
-void Set_Kernel_Isa(std::optional<KernelIsa> isa) {
-    choose(isa && Kernel_Isa_Supported(*isa) ? *isa : bestIsa());
-}
-
-const char* Kernel_Isa_Name(KernelIsa isa) {
-    switch (isa) {
-        case KernelIsa::Generic:
-            return "generic";
-        case KernelIsa::Avx2:
-            return "avx2";
-        case KernelIsa::Avx512:
-            return "avx512f";
-    }
-    return "?";
+const std::vector<KernelBuild>& Kernel_Builds() {
+    static const std::vector<KernelBuild> builds = buildsHere();
+    return builds;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "Globals.h"
 
@@ -9,8 +11,8 @@
 // same order (the sum over j runs j = 0, 1, ... for each k), so the results are the same bit
 // for bit whatever vector width or instruction set is used.
 
-// 51 rows rounded up to whole blocks of four lanes.
-inline constexpr int KernelLanes = 52;
+// 51 rows rounded up to whole blocks of eight lanes (and so of four and two).
+inline constexpr int KernelLanes = 56;
 
 struct alignas(64) KernelState {
     // aT[j][k] = a(k, j): the transposed matrix, so that a block of rows k is contiguous.
@@ -24,8 +26,6 @@ struct alignas(64) KernelState {
     int n;                      // rows in use; -1 until the first step loads them
 };
 
-enum class KernelIsa { Generic, Avx2, Avx512 };
-
 // What a step leaves for the exponent: the distance of the two trajectories, whether the
 // perturbed one was pulled back (not with dt = 0 or Dist = 0, where the exponent fails), and
 // whether SumSq and the pulled-back populations are all finite.
@@ -35,21 +35,30 @@ struct KernelStep {
     bool finite;
 };
 
-// The step routine for n rows with the instruction set now chosen, taken once for many steps
-// of the same count. A step is the loop over the species for rows 0 to n - 1 of s: the
-// start-of-step sums, the Euler updates of both trajectories, the clamp, and the sum of the
-// squared differences taken before the clamp, in row order; then Dist = SumSq^0.5 and, unless
-// dt or Dist is 0, the perturbed populations pulled back to the distance d0 of the clamped
-// main ones, xe = ((xe - x) * d0) / Dist + x. It reads x[from] and xe[from] and writes
-// x[1 - from] and xe[1 - from]; x[from] keeps the old populations, for a step that fails.
-// The table is left to the caller. It raises the floating-point flags of exactly these
-// operations.
+// The step routine for n rows, taken once for many steps of the same count. A step is the
+// loop over the species for rows 0 to n - 1 of s: the start-of-step sums, the Euler updates
+// of both trajectories, the clamp, and the sum of the squared differences taken before the
+// clamp, in row order; then Dist = SumSq^0.5 and, unless dt or Dist is 0, the perturbed
+// populations pulled back to the distance d0 of the clamped main ones,
+// xe = ((xe - x) * d0) / Dist + x. It reads x[from] and xe[from] and writes x[1 - from] and
+// xe[1 - from]; x[from] keeps the old populations, for a step that fails. The table is left
+// to the caller. It raises the floating-point flags of exactly these operations.
 using KernelRoutine = KernelStep (*)(KernelState&, double, double);
 KernelRoutine Kernel_Routine(int n);
 
-// The instruction set in use, whether one is available here, and a way to force one
-// (nullopt: the best the processor offers). Results never depend on the choice.
-KernelIsa Kernel_Isa();
-bool Kernel_Isa_Supported(KernelIsa isa);
-void Set_Kernel_Isa(std::optional<KernelIsa> isa);
-const char* Kernel_Isa_Name(KernelIsa isa);
+// The routine comes in several builds, an instruction set and a lane width each ("avx512f/8",
+// "avx512f/4", "avx2/4", "generic/2"), which give the same results bit for bit; which is the
+// fastest depends on the processor and the count. The first request for a count times every
+// build this processor runs, a few hundred steps each on a scratch state, and keeps the
+// fastest for the rest of the program. LV_KERNEL_ROUTINE=name in the environment forces one
+// build for every count; a name this processor has no build of is an error of the first run.
+inline constexpr const char* KernelRoutineVariable = "LV_KERNEL_ROUTINE";
+
+// The build in use for n rows (chosen now if it was not yet).
+const char* Kernel_Routine_Name(int n);
+// The builds this processor runs, widest first.
+std::vector<const char*> Kernel_Routine_Names();
+// Forces the build of that name for every count, or, with nullopt, leaves the choice to the
+// environment variable and to new measurements. A name not among Kernel_Routine_Names() is
+// an invalid-argument error, and nothing changes.
+void Force_Kernel_Routine(const std::optional<std::string>& name);

@@ -14,15 +14,14 @@ namespace {
 class Exactness : public ::testing::Test {
   protected:
     void SetUp() override { Reset_Globals(); }
-    void TearDown() override { Set_Kernel_Isa(std::nullopt); }
+    void TearDown() override { Force_Kernel_Routine(std::nullopt); }
     RecordingView view;
 };
 
-std::vector<KernelIsa> supportedIsas() {
-    std::vector<KernelIsa> out;
-    for (KernelIsa isa : {KernelIsa::Generic, KernelIsa::Avx2, KernelIsa::Avx512})
-        if (Kernel_Isa_Supported(isa)) out.push_back(isa);
-    return out;
+// Every build of the step routine this processor runs: each instruction set, each width.
+std::vector<std::string> everyBuild() {
+    const std::vector<const char*> names = Kernel_Routine_Names();
+    return {names.begin(), names.end()};
 }
 
 TEST_F(Exactness, ChaoticFourSpeciesOver80001StepsMatchesThePlainEvaluation) {
@@ -48,9 +47,9 @@ TEST_F(Exactness, EveryInstructionSetGivesTheBaselinesResults) {
         SpeciesTable base = start;
         const long long steps = Steps_For(30, 0.01);
         const double baseLE = Scalar_Baseline_Run(base, n, 0.01, steps);
-        for (KernelIsa isa : supportedIsas()) {
-            Set_Kernel_Isa(isa);
-            ASSERT_EQ(Kernel_Isa(), isa);
+        for (const std::string& build : everyBuild()) {
+            Force_Kernel_Routine(build);
+            ASSERT_EQ(Kernel_Routine_Name(n), build);
             Reset_Globals();
             Species = start;
             Nanimals = static_cast<int16_t>(n);
@@ -61,17 +60,34 @@ TEST_F(Exactness, EveryInstructionSetGivesTheBaselinesResults) {
             ASSERT_EQ(view.steps, steps);
             for (int k = 0; k < n; ++k)
                 ASSERT_EQ(Bits(Species.rows[k].x), Bits(base.rows[k].x))
-                    << "N " << n << ", " << Kernel_Isa_Name(isa) << ", species " << k;
-            EXPECT_EQ(Bits(LE), Bits(baseLE)) << "N " << n << ", " << Kernel_Isa_Name(isa);
+                    << "N " << n << ", " << build << ", species " << k;
+            EXPECT_EQ(Bits(LE), Bits(baseLE)) << "N " << n << ", " << build;
         }
     }
 }
 
-// Every species count from 1 block to 7, with populations that clamp, decay to subnormals
-// and grow, checked against the in-test evaluation step by step.
+// Every species count, 1 to 51, with every build: populations that clamp, decay to
+// subnormals and grow, checked against the in-test evaluation step by step.
 TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
-    for (KernelIsa isa : supportedIsas()) {
-        Set_Kernel_Isa(isa);
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
+        // One species leaves out the perturbed one: the distance is 0 at the first step,
+        // and its logarithm fails.
+        Reset_Globals();
+        Species.rows[0].x = 0.4;
+        Species.rows[0].r = 0.7;
+        Species.rows[0].a[0] = 1;
+        Nanimals = 1;
+        dt = 0.01;
+        TotalTime = -1;
+        view = RecordingView{};
+        try {
+            Run_Model(view, Nanimals, 0, TotalTime);
+            ADD_FAILURE() << "no failure, " << build;
+        } catch (const LvError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::InvalidCall) << build << ": " << e.what();
+            EXPECT_NE(e.context().find("step 1:"), std::string::npos) << e.what();
+        }
         for (int n = 2; n <= 51; ++n) {
             Reset_Globals();
             for (int k = 0; k < n; ++k) {
@@ -95,9 +111,8 @@ TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
                 if (!same || v.steps == 1200) StopRequested = -1;
             };
             Run_Model(view, Nanimals, 0, TotalTime);
-            ASSERT_TRUE(same) << "N " << n << ", " << Kernel_Isa_Name(isa) << ", step "
-                              << view.steps;
-            ASSERT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            ASSERT_TRUE(same) << "N " << n << ", " << build << ", step " << view.steps;
+            ASSERT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << build;
             if (n >= 4) {
                 EXPECT_GT(ref.clamps, 0) << "N " << n;
             }
@@ -174,15 +189,16 @@ TEST_F(Exactness, ReciprocalOfASubnormalTimeStepIsAnOverflow) {
 // A population shot far past 1 is clamped, and its perturbed copy, equal to it, is pulled
 // back from the clamped value: ((8e307 - 0.9999999) * d0) / Dist with Dist about 1e-13 is
 // out of range although SumSq and the exponent are finite. The failure is the overflow of
-// that very step, for a step of one group of blocks as for one of several.
+// that very step, for a step of one group of blocks as for one of several, whatever lane of
+// its block the population is in.
 TEST_F(Exactness, PullingBackPastTheDoubleRangeIsAnOverflowOfThatStep) {
-    for (KernelIsa isa : supportedIsas()) {
-        Set_Kernel_Isa(isa);
-        for (int n : {2, 30}) {
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
+        for (const auto& [n, shot] : {std::pair{2, 0}, {7, 5}, {30, 0}, {30, 5}}) {
             Reset_Globals();
             for (int k = 0; k < n; ++k) Species.rows[k].x = 0.3;
-            Species.rows[0].x = 0.5;
-            Species.rows[0].r = 1.6e308;  // 0.5 + 8e307 in one step
+            Species.rows[shot].x = 0.5;
+            Species.rows[shot].r = 1.6e308;  // 0.5 + 8e307 in one step
             Species.rows[1].x = 0.5;
             Species.rows[1].r = -0.9;  // shrinks the offset d0 to about 1e-13
             Nanimals = static_cast<int16_t>(n);
@@ -197,8 +213,8 @@ TEST_F(Exactness, PullingBackPastTheDoubleRangeIsAnOverflowOfThatStep) {
                 EXPECT_EQ(e.kind(), ErrorKind::Overflow) << e.what();
                 EXPECT_NE(e.context().find("step 1"), std::string::npos) << e.what();
             }
-            EXPECT_EQ(view.steps, 0) << "N " << n << ", " << Kernel_Isa_Name(isa);
-            EXPECT_EQ(Species.rows[0].x, 0.5) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            EXPECT_EQ(view.steps, 0) << "N " << n << ", " << build;
+            EXPECT_EQ(Species.rows[shot].x, 0.5) << "N " << n << ", " << build;
             EXPECT_EQ(LE, 0.25);
         }
     }
@@ -207,8 +223,8 @@ TEST_F(Exactness, PullingBackPastTheDoubleRangeIsAnOverflowOfThatStep) {
 // Rows and columns beyond the count fill the unused lanes of the last block. Filled with
 // values whose products overflow, they would fail the run if they entered it.
 TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
-    for (KernelIsa isa : supportedIsas()) {
-        Set_Kernel_Isa(isa);
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
         for (int n : {5, 13, 50}) {
             Reset_Globals();
             for (int k = 0; k < MaxSpecies; ++k) {
@@ -230,7 +246,7 @@ TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
             Run_Model(view, Nanimals, 0, TotalTime);
             for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
             EXPECT_EQ(view.steps, 100);
-            EXPECT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << Kernel_Isa_Name(isa);
+            EXPECT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << build;
             EXPECT_EQ(Species.rows[n].x, 1e300);
         }
     }
@@ -240,8 +256,8 @@ TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
 // routine, and a run that passes from one to another, small or large, must go on exactly as
 // the plain evaluation of the same counts.
 TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
-    for (KernelIsa isa : supportedIsas()) {
-        Set_Kernel_Isa(isa);
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
         Reset_Globals();
         for (int k = 0; k < 20; ++k) {
             SpeciesRec& row = Species.rows[k];
@@ -264,9 +280,9 @@ TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
             if (next > 1) Nanimals = ref.n = next;
         };
         Run_Model(view, Nanimals, 0, TotalTime);
-        ASSERT_TRUE(same) << Kernel_Isa_Name(isa) << ", step " << view.steps;
+        ASSERT_TRUE(same) << build << ", step " << view.steps;
         EXPECT_EQ(view.steps, 150);
-        EXPECT_EQ(Bits(LE), Bits(ref.le())) << Kernel_Isa_Name(isa);
+        EXPECT_EQ(Bits(LE), Bits(ref.le())) << build;
     }
 }
 
