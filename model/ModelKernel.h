@@ -22,8 +22,13 @@ struct alignas(64) KernelState {
     double r[KernelLanes];
     double x[2][KernelLanes];   // main trajectory: [from] start of step, [1 - from] new
     double xe[2][KernelLanes];  // perturbed trajectory, same pairing
-    int from;                   // which half of x and xe holds the start-of-step values
-    int n;                      // rows in use; -1 until the first step loads them
+    // The sums over j of the main trajectory's start-of-step populations, when `sumsReady`:
+    // a routine may take them for the next step at the end of this one. A step done again
+    // (or with other rows loaded) must have them made afresh.
+    double S[KernelLanes];
+    bool sumsReady;
+    int from;  // which half of x and xe holds the start-of-step values
+    int n;     // rows in use; -1 until the first step loads them
 };
 
 // What a step leaves for the exponent: the distance of the two trajectories, whether the
@@ -46,12 +51,14 @@ struct KernelStep {
 using KernelRoutine = KernelStep (*)(KernelState&, double, double);
 KernelRoutine Kernel_Routine(int n);
 
-// The routine comes in several builds, an instruction set and a lane width each ("avx512f/8",
-// "avx512f/4", "avx2/4", "generic/2"), which give the same results bit for bit; which is the
-// fastest depends on the processor and the count. The first request for a count times every
-// build this processor runs, a few hundred steps each on a scratch state, and keeps the
-// fastest for the rest of the program. LV_KERNEL_ROUTINE=name in the environment forces one
-// build for every count; a name this processor has no build of is an error of the first run.
+// The routine comes in several builds, an instruction set and a lane width each, some also
+// in a form that takes the next step's main sums ahead ("avx512f/8", "avx512f/8-ahead",
+// "avx512f/4", "avx512f/4-ahead", "avx2/4", "generic/2"); all give the same results bit for
+// bit, and which is the fastest depends on the processor and the count. The first request
+// for a count times every build this processor runs, a few hundred steps each on a scratch
+// state, and keeps the fastest for the rest of the program. LV_KERNEL_ROUTINE=name in the
+// environment forces one build for every count; a name this processor has no build of is an
+// error of the first run.
 inline constexpr const char* KernelRoutineVariable = "LV_KERNEL_ROUTINE";
 
 // The build in use for n rows (chosen now if it was not yet).

@@ -125,6 +125,7 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
         for (int j = 0; j < used; ++j) s.aT[j][k] = in ? row->a[j] : 0;
     }
     s.n = n;
+    s.sumsReady = false;
 }
 
 }  // namespace
@@ -201,6 +202,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         // have set some, and the flags name the failure.
         if (!finite) {
             clearFlags();
+            s.sumsReady = false;
             complete = arithmetic();
             if (const unsigned flags = failureFlags()) {
                 syncTable();

@@ -287,3 +287,59 @@ TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A species running off to minus infinity takes the sums of the species it weighs on out of
+// the double range a few steps before it leaves the range itself. The failure is the overflow
+// of the step whose sums left the range, with every build, also those that take a step's
+// sums at the end of the step before; the table keeps the last complete step.
+TEST_F(Exactness, SumsLeavingTheRangeFailTheirOwnStep) {
+    constexpr int n = 20;
+    SpeciesTable start{};
+    for (int k = 0; k < n; ++k) {
+        start.rows[k].x = 0.3;
+        start.rows[k].r = 0;  // held, so that nothing but the sums can fail
+        start.rows[k].a[k] = 1;
+        start.rows[k].a[0] = k == 0 ? 1 : 1e300;
+    }
+    start.rows[0].x = -0.5;
+    start.rows[0].r = 1;
+    ReferenceRun ref(start, n);
+    auto allFinite = [&](const ReferenceRun& r) {
+        bool finite = std::isfinite(r.LESum);
+        for (int k = 0; k < n; ++k)
+            finite = finite && std::isfinite(r.sp.rows[k].x) && std::isfinite(r.Xe[k]);
+        return finite;
+    };
+    SpeciesTable last = start;  // the table after the last complete step
+    long long failing = 0;
+    while (failing == 0 && ref.steps < 100) {
+        last = ref.sp;
+        ref.step(0.5);
+        if (!allFinite(ref)) failing = ref.steps;
+    }
+    ASSERT_GT(failing, 3);
+    ASSERT_TRUE(std::isfinite(ref.sp.rows[0].x));  // only the sums have left the range
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
+        Reset_Globals();
+        Species = start;
+        Nanimals = n;
+        dt = 0.5;
+        TotalTime = -1;
+        view = RecordingView{};
+        try {
+            Run_Model(view, Nanimals, 0, TotalTime);
+            ADD_FAILURE() << "no failure, " << build;
+        } catch (const LvError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Overflow) << build << ": " << e.what();
+            EXPECT_NE(e.context().find("step " + std::to_string(failing) + ":"), std::string::npos)
+                << build << ": " << e.what();
+        }
+        for (int k = 0; k < n; ++k)
+            EXPECT_EQ(Bits(Species.rows[k].x), Bits(last.rows[k].x)) << build << ", " << k;
+    }
+}
+
+}  // namespace
