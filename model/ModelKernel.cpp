@@ -246,26 +246,25 @@ template <int W, int G>
     return {result.Dist, true, renormaliseAll<W>(s, d0, result.Dist) && result.finite};
 }
 
-// The main trajectory's sums of B blocks over the populations x, into s.S.
+// The sums over j of B blocks of rows with the populations p, j in order.
 template <int W, int B>
-[[gnu::always_inline]] inline void mainSums(KernelState& s, const double* x) {
+[[gnu::always_inline]] inline void blockSums(const KernelState& s, const double* p,
+                                             typename Lanes<W>::V (&S)[B]) {
     using V = typename Lanes<W>::V;
-    V S[B];
     for (int b = 0; b < B; ++b) {
         V a;
         std::memcpy(&a, &s.aT[0][b * W], sizeof a);
-        S[b] = a * x[0];
+        S[b] = a * p[0];
     }
 #pragma GCC unroll 2
     for (int j = 1; j < s.n; ++j) {
-        const double xj = x[j];
+        const double pj = p[j];
         for (int b = 0; b < B; ++b) {
             V a;
             std::memcpy(&a, &s.aT[j][b * W], sizeof a);
-            S[b] = a * xj + S[b];
+            S[b] = a * pj + S[b];
         }
     }
-    for (int b = 0; b < B; ++b) std::memcpy(&s.S[b * W], &S[b], sizeof(V));
 }
 
 // A step of B blocks, all in one group, for many rows. The step's end is a chain: SumSq in
@@ -285,23 +284,13 @@ template <int W, int B>
     const double* xeo = s.xe[s.from];
     double* xn = s.x[1 - s.from];
     double* xen = s.xe[1 - s.from];
-    if (!s.sumsReady) mainSums<W, B>(s, xo);
-
+    if (!s.sumsReady) {
+        V S[B];
+        blockSums<W, B>(s, xo, S);
+        for (int b = 0; b < B; ++b) std::memcpy(&s.S[b * W], &S[b], sizeof(V));
+    }
     V Se[B];
-    for (int b = 0; b < B; ++b) {
-        V a;
-        std::memcpy(&a, &s.aT[0][b * W], sizeof a);
-        Se[b] = a * xeo[0];
-    }
-#pragma GCC unroll 2
-    for (int j = 1; j < n; ++j) {
-        const double xej = xeo[j];
-        for (int b = 0; b < B; ++b) {
-            V a;
-            std::memcpy(&a, &s.aT[j][b * W], sizeof a);
-            Se[b] = a * xej + Se[b];
-        }
-    }
+    blockSums<W, B>(s, xeo, Se);
 
     alignas(64) double sq[B * W];
     V clamped;

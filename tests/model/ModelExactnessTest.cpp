@@ -15,6 +15,17 @@ class Exactness : public ::testing::Test {
   protected:
     void SetUp() override { Reset_Globals(); }
     void TearDown() override { Force_Kernel_Routine(std::nullopt); }
+    // The failure of a run of the model loaded, which must fail.
+    LvError failure(const std::string& build) {
+        view = RecordingView{};
+        try {
+            Run_Model(view, Nanimals, 0, TotalTime);
+        } catch (const LvError& e) {
+            return e;
+        }
+        ADD_FAILURE() << "no failure, " << build;
+        return LvError(ErrorKind::InvalidCall);
+    }
     RecordingView view;
 };
 
@@ -80,14 +91,9 @@ TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
         Nanimals = 1;
         dt = 0.01;
         TotalTime = -1;
-        view = RecordingView{};
-        try {
-            Run_Model(view, Nanimals, 0, TotalTime);
-            ADD_FAILURE() << "no failure, " << build;
-        } catch (const LvError& e) {
-            EXPECT_EQ(e.kind(), ErrorKind::InvalidCall) << build << ": " << e.what();
-            EXPECT_NE(e.context().find("step 1:"), std::string::npos) << e.what();
-        }
+        const LvError e = failure(build);
+        EXPECT_EQ(e.kind(), ErrorKind::InvalidCall) << build << ": " << e.what();
+        EXPECT_NE(e.context().find("step 1:"), std::string::npos) << e.what();
         for (int n = 2; n <= 51; ++n) {
             Reset_Globals();
             for (int k = 0; k < n; ++k) {
@@ -328,15 +334,10 @@ TEST_F(Exactness, SumsLeavingTheRangeFailTheirOwnStep) {
         Nanimals = n;
         dt = 0.5;
         TotalTime = -1;
-        view = RecordingView{};
-        try {
-            Run_Model(view, Nanimals, 0, TotalTime);
-            ADD_FAILURE() << "no failure, " << build;
-        } catch (const LvError& e) {
-            EXPECT_EQ(e.kind(), ErrorKind::Overflow) << build << ": " << e.what();
-            EXPECT_NE(e.context().find("step " + std::to_string(failing) + ":"), std::string::npos)
-                << build << ": " << e.what();
-        }
+        const LvError e = failure(build);
+        EXPECT_EQ(e.kind(), ErrorKind::Overflow) << build << ": " << e.what();
+        EXPECT_NE(e.context().find("step " + std::to_string(failing) + ":"), std::string::npos)
+            << build << ": " << e.what();
         for (int k = 0; k < n; ++k)
             EXPECT_EQ(Bits(Species.rows[k].x), Bits(last.rows[k].x)) << build << ", " << k;
     }
