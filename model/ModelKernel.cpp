@@ -434,8 +434,8 @@ std::vector<KernelBuild> buildsHere() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
         builds.push_back({"avx512f/8", stepAvx512x8, smallAvx512x8Routines});
-        builds.push_back({"avx512f/4", stepAvx512, smallAvx512Routines});
         builds.push_back({"avx512f/8-ahead", aheadAvx512x8, smallAvx512x8Routines});
+        builds.push_back({"avx512f/4", stepAvx512, smallAvx512Routines});
         builds.push_back({"avx512f/4-ahead", aheadAvx512, smallAvx512Routines});
     }
     if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2/4", stepAvx2, smallAvx2Routines});

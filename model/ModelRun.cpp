@@ -202,7 +202,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         // have set some, and the flags name the failure.
         if (!finite) {
             clearFlags();
-            s.sumsReady = false;
+            s.sumsReady = false;  // taken at the end of the step before, under its flags
             complete = arithmetic();
             if (const unsigned flags = failureFlags()) {
                 syncTable();
