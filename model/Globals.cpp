@@ -4,14 +4,14 @@
 
 #include "LvError.h"
 
-SpeciesTable Species;
-int16_t Nanimals = 0;
-double TotalTime = 0;
-double dt = 0;
-int16_t StopRequested = 0;
-int16_t PlotColumn = 0;
-double LE = 0;
-std::array<int16_t, 101> SpacePos{};
+constinit thread_local SpeciesTable Species;
+constinit thread_local int16_t Nanimals = 0;
+constinit thread_local double TotalTime = 0;
+constinit thread_local double dt = 0;
+constinit thread_local int16_t StopRequested = 0;
+constinit thread_local int16_t PlotColumn = 0;
+constinit thread_local double LE = 0;
+constinit thread_local std::array<int16_t, 101> SpacePos{};
 
 void Check_Index(long i, long size, const char* what) {
     if (i < 0 || i >= size)

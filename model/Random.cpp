@@ -5,8 +5,10 @@
 #include <ctime>
 
 namespace {
-Mt19937Random defaultSource;
-RandomSource* current = &defaultSource;
+// Per thread, as the species table is: a sweep's workers draw their points' populations
+// side by side.
+thread_local Mt19937Random defaultSource;
+thread_local RandomSource* current = &defaultSource;
 }  // namespace
 
 Mt19937Random::Mt19937Random(std::optional<uint32_t> fixedSeed) : fixedSeed_(fixedSeed) {
