@@ -1,5 +1,6 @@
 #include "Convert.h"
 
+#include <langinfo.h>
 #include <locale.h>
 
 #include <cerrno>
@@ -123,6 +124,12 @@ std::string Format_Fixed6(double value) {
     return out;
 }
 
+std::string Format_Digits17(double value) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
+    return std::string(buf, res.ptr);
+}
+
 namespace {
 std::optional<std::string> separatorOverride;
 }  // namespace
@@ -133,7 +140,9 @@ void Override_Locale_Decimal_Separator(const char* separator) {
 
 std::string Locale_Decimal_Separator() {
     if (separatorOverride) return *separatorOverride;
-    const lconv* lc = std::localeconv();
-    if (lc == nullptr || lc->decimal_point == nullptr || lc->decimal_point[0] == '\0') return ".";
-    return lc->decimal_point;
+    // nl_langinfo, not localeconv: localeconv fills one static record for the whole process,
+    // and a sweep's workers format their exponents at the same time.
+    const char* point = nl_langinfo(RADIXCHAR);
+    if (point == nullptr || point[0] == '\0') return ".";
+    return point;
 }

@@ -31,3 +31,7 @@ std::string Locale_Decimal_Separator();
 // that the rules for a comma locale can be checked on a machine that has none; nullptr
 // goes back to the C library.
 void Override_Locale_Decimal_Separator(const char* separator);
+
+// 17 significant digits, the shortest form that std::to_chars gives for them, with '.'
+// whatever the locale: every double reads back to itself.
+std::string Format_Digits17(double value);
