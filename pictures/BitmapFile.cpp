@@ -1,8 +1,6 @@
 #include "BitmapFile.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-
+#include "ImageFile.h"
 #include "LvError.h"
 #include "SaveFile.h"
 
@@ -14,15 +12,9 @@ QByteArray Bitmap_Bytes(const QImage& image) {
     QImage marked = image;
     marked.setDotsPerMeterX(DotsPerMetreAt96Dpi);
     marked.setDotsPerMeterY(DotsPerMetreAt96Dpi);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "BMP");
-    // Into memory, this fails only when the image or its copy cannot be had.
-    if ((marked.isNull() && !image.isNull()) || !writer.write(marked))
-        throw LvError(ErrorKind::OutOfMemory,
-                      "making the bitmap (" + writer.errorString().toStdString() + ")");
-    return bytes;
+    if (marked.isNull() && !image.isNull())
+        throw LvError(ErrorKind::OutOfMemory, "making the bitmap (no memory for its copy)");
+    return Image_Bytes(marked, "BMP");
 }
 
 void Save_Bitmap(const QImage& image, const std::string& path) {

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "Convert.h"
+#include "ChartColumn.h"
 #include "Globals.h"
 
 namespace {
@@ -14,16 +14,6 @@ constexpr uint32_t White = 0xFFFFFFFFu;
 uint32_t toArgb(int32_t color) {
     const uint32_t c = static_cast<uint32_t>(color);
     return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-}
-// The nearest 16-bit row, halves to even, as Round_To_Int16 gives it. Adding and taking away
-// 1.5 * 2^52 rounds a double of this size to an integer in the default rounding mode (to
-// nearest, ties to even) without a library call; anything else goes the checked way.
-inline int16_t roundRow(double v) {
-    if (v > -32768.0 && v < 32767.0) {
-        constexpr double Shift = 6755399441055744.0;
-        return static_cast<int16_t>((v + Shift) - Shift);  // no fast-math: nothing folds it
-    }
-    return Round_To_Int16(v);
 }
 }  // namespace
 
@@ -76,46 +66,38 @@ void StripChart::eraseColumn(int col) {
     std::fill(m, m + words_, 0);
 }
 
-int StripChart::Graph_Populations(const int16_t& Nanimals) {
-    // Strict test: the column equal to the width is still drawn (just outside the visible
-    // 0 to W - 1), the call after it wraps.
-    if (float(PlotColumn) > ScaleWidth()) {
-        if (wrapPause_) wrapPause_();
-        PlotColumn = 0;
+// The shared column arithmetic, drawing into this chart's pixels.
+struct StripChart::Pixels {
+    StripChart& chart;
+    void Wrap() {
+        if (chart.wrapPause_) chart.wrapPause_();
     }
-    const int col = PlotColumn;
+    void Begin(int col, int rows) { chart.beginColumn(col, rows); }
+    void Mark(int col, int i, int16_t y) {
+        const uint32_t argb = toArgb(Species.rows[i].Color);
+        chart.setPoint(col, y, argb);
+        chart.setPoint(col, y + 1, argb);
+        chart.setPoint(col, y - 1, argb);
+    }
+};
+
+void StripChart::beginColumn(int col, int rows) {
     // Anyone else writing into the surface (or resizing it) voids what is known of it.
     if (surface_.cacheKey() != key_ || surface_.width() != width_ || surface_.height() != height_)
         track(false);
     // One detach check per column, not one per pixel (scanLine() checks at every call).
     pixels_ = surface_.bits();
     stride_ = surface_.bytesPerLine();
-
     eraseColumn(col);
-
-    const float H = ScaleHeight();
-    const float K = 1.0f / H;
-    const int n = Nanimals;
-    // Rows 0 to 50 straight from the table; a count beyond it fails at row 51 as the table
-    // itself would, after the rows before it were drawn.
-    const int inTable = n < MaxSpecies ? n : MaxSpecies;
     // With many species the next sweep goes down the whole column anyway: the marks are not
     // worth noting, and the column counts as unknown.
-    trackMarks_ = inTable * 9 < height_;
+    trackMarks_ = rows * 9 < height_;
     if (!trackMarks_ && col >= 0 && col < width_) exact_[col] = 0;
-    for (int i = 0; i < inTable; ++i) {
-        const SpeciesRec& s = Species.rows[i];
-        // Population 0 lands on row H, population 1 on row 0; halves go to the even row.
-        const int16_t y = roundRow(double(H) - s.x / double(K));
-        const uint32_t argb = toArgb(s.Color);
-        setPoint(col, y, argb);
-        if (y == INT16_MAX) Checked_Add16(y, 1);  // throws: the row below is out of range
-        setPoint(col, y + 1, argb);
-        if (y == INT16_MIN) Checked_Add16(y, -1);
-        setPoint(col, y - 1, argb);
-    }
-    if (n > MaxSpecies) (void)Species(MaxSpecies);
+}
+
+int StripChart::Graph_Populations(const int16_t& Nanimals) {
+    Pixels pixels{*this};
+    const int col = Chart_Column(Nanimals, ScaleWidth(), ScaleHeight(), pixels);
     key_ = surface_.cacheKey();  // our own writes leave what is known intact
-    PlotColumn = Checked_Add16(PlotColumn, 1);
     return col;
 }

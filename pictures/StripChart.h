@@ -27,6 +27,8 @@ class StripChart {
     float ScaleHeight() const { return float(surface_.height()); }
 
   private:
+    struct Pixels;
+    void beginColumn(int col, int rows);
     void setPoint(int x, int y, uint32_t argb);
     void eraseColumn(int col);
     void track(bool cleared);
