@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 // How far a timed run can get. Its model time t starts at 0 and grows by t = dt + t at every
 // step, in round-to-nearest; the run ends at the first step with t >= the run time.
@@ -31,3 +33,10 @@ template <class F>
 bool Run_Time_Reachable(F totalTime, F dt) {
     return dt > 0 && totalTime <= Running_Sum_Limit(dt);
 }
+
+// Why a run with these settings would never end by itself, or nothing when it does: a run
+// time of 0 or less is continuous; a time step that is not above 0 never moves t forward;
+// and a step too small for t stops it short (t + dt == t before t reaches TotalTime). The
+// text ends by asking for a step limit, "give --steps N", as the command-line runners take
+// one; a run with such a limit may go ahead.
+std::optional<std::string> Endless_Run(double TotalTime, double dt);
