@@ -404,4 +404,40 @@ TEST_F(SaveFileTest, MissingFoldersDevicesAndFoldersAsNames) {
     EXPECT_EQ(entries(), std::vector<std::string>{"pipe"});
 }
 
+// --- Run length ------------------------------------------------------------------------------
+
+// The running sum t = dt + t from `t` for `steps` additions.
+double sumFrom(double t, double dt, int steps) {
+    for (int i = 0; i < steps; ++i) t = dt + t;
+    return t;
+}
+
+TEST(RunLength, EndlessRunsAreKnownBeforeTheFirstStep) {
+    EXPECT_EQ(Endless_Run(-1, 0.01),
+              "the run time is -1, so the run is continuous: give --steps N");
+    EXPECT_EQ(Endless_Run(0, 0.01), "the run time is 0, so the run is continuous: give --steps N");
+    EXPECT_EQ(Endless_Run(800, 0),
+              "the time step is 0, so t never reaches the run time 800: give --steps N");
+    EXPECT_TRUE(Endless_Run(800, -0.01));
+    EXPECT_TRUE(Endless_Run(800, std::nan("")));
+    EXPECT_EQ(Endless_Run(1e20, 0.01),
+              "the time step 0.01 is too small for t to reach the run "
+              "time 1e+20 (t + dt == t before the end): give --steps N");
+    EXPECT_FALSE(Endless_Run(800, 0.01));
+    EXPECT_FALSE(Endless_Run(0.001, 0.01));  // one step
+    EXPECT_FALSE(Endless_Run(4.9e-324, 4.9e-324));
+
+    // At the edge. Between 1 and 2 the last place of t is 2^-52, from 2 on it is 2^-51. With
+    // dt = 2^-52, t climbs exactly onto 2 and stays there (2 + 2^-52 is a tie, and 2 is the
+    // even one), so any run time above 2 is out of reach; a dt just above moves t past 2.
+    const double half = std::ldexp(1.0, -52);
+    EXPECT_EQ(sumFrom(2 - 4 * half, half, 4), 2.0);
+    EXPECT_EQ(sumFrom(2.0, half, 1000), 2.0);
+    EXPECT_GT(sumFrom(2.0, std::nextafter(half, 1.0), 1), 2.0);
+    // A step of exactly half the last place below TotalTime = 3 stops t at 2.
+    EXPECT_TRUE(Endless_Run(3, std::ldexp(1.0, -52)));
+    EXPECT_FALSE(Endless_Run(2, std::ldexp(1.0, -52)));
+    EXPECT_FALSE(Endless_Run(3, std::nextafter(std::ldexp(1.0, -52), 1.0)));
+}
+
 }  // namespace
