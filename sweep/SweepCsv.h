@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SweepRun.h"
+
+// The writer's side of a sweep: the CSV text (RFC 4180: CRLF line ends; a field holding a
+// comma, a quote or a line break is quoted, its quotes doubled). The first line is the
+// header: point, each varied NAME as given, seed, status, LE, steps, t, x0 ... x(N-1),
+// message, sweep. One row a point; doubles with 17 significant digits and '.'; a failed
+// point has its status and message and leaves LE, steps, t and x empty. `sweep` names the
+// sweep and its number of points on every row, so that merged shards can be checked.
+class SweepCsv {
+  public:
+    SweepCsv(std::vector<std::string> names, int species, std::string sweepId);
+
+    std::string Header() const;
+    std::string Row(const PointResult& r) const;
+
+  private:
+    std::vector<std::string> names_;
+    int species_;
+    std::string sweepId_;
+};
+
+// One CSV field, quoted when RFC 4180 asks for it.
+std::string Csv_Field(std::string_view text);
+
+// The sweep column's text: a 64-bit digest of the parameter file's bytes and of everything
+// else that decides the points' results (`settings`), and the number of points:
+// "0123456789abcdef:1000".
+std::string Sweep_Id(std::string_view fileBytes, std::string_view settings, long long total);

@@ -1,0 +1,127 @@
+#include "SweepExecutor.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+BatchRunner Scalar_Runner(const SweepRun& run) {
+    return {1, [&run](std::span<const SweepPoint> points, std::span<PointResult> results) {
+                for (std::size_t i = 0; i < points.size(); ++i) results[i] = run.Run(points[i]);
+            }};
+}
+
+int Usable_Processors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return std::max(1, CPU_COUNT(&set));
+}
+
+namespace {
+
+// What the workers and the delivering thread share: the shard's positions from `front` on,
+// each slot filled when its point is done.
+struct ResultWindow {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::optional<PointResult>> slots;  // slots[i] is position front + i
+    long long front = 0;                           // next position to deliver
+    long long next = 0;                            // next position to hand out
+    std::exception_ptr failure;
+    bool stop = false;
+};
+
+}  // namespace
+
+void Run_Points(const SweepPoints& points, const BatchRunner& runner, int threads,
+                const std::function<void(const PointResult&)>& deliver,
+                const std::function<void()>& waiting) {
+    const long long count = points.Count();
+    const long long batch = std::max(1, runner.batch);
+    threads = int(std::clamp<long long>(threads, 1, std::max(1LL, (count + batch - 1) / batch)));
+    // Workers run ahead of the delivery by at most this many points.
+    const long long ahead = std::max<long long>(4096, 64LL * threads * batch);
+    ResultWindow w;
+
+    auto work = [&] {
+        std::vector<SweepPoint> batchPoints;
+        std::vector<PointResult> batchResults;
+        for (;;) {
+            long long first;
+            {
+                std::unique_lock<std::mutex> hold(w.lock);
+                w.changed.wait(hold, [&] { return w.stop || w.next < w.front + ahead; });
+                if (w.stop || w.next >= count) return;
+                first = w.next;
+                w.next = std::min(count, first + batch);
+            }
+            const long long last = std::min(count, first + batch);
+            batchPoints.clear();
+            for (long long p = first; p < last; ++p) batchPoints.push_back(points.At(p));
+            batchResults.assign(batchPoints.size(), PointResult{});
+            try {
+                runner.run(batchPoints, batchResults);
+            } catch (...) {
+                std::lock_guard<std::mutex> hold(w.lock);
+                if (!w.failure) w.failure = std::current_exception();
+                w.stop = true;
+                w.changed.notify_all();
+                return;
+            }
+            std::lock_guard<std::mutex> hold(w.lock);
+            for (long long p = first; p < last; ++p) {
+                const std::size_t slot = std::size_t(p - w.front);
+                if (w.slots.size() <= slot) w.slots.resize(slot + 1);
+                w.slots[slot] = std::move(batchResults[std::size_t(p - first)]);
+            }
+            w.changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> workers;
+    workers.reserve(std::size_t(threads));
+    auto stopAll = [&] {
+        {
+            std::lock_guard<std::mutex> hold(w.lock);
+            w.stop = true;
+        }
+        w.changed.notify_all();
+        for (std::thread& t : workers) t.join();
+    };
+    try {
+        for (int i = 0; i < threads; ++i) workers.emplace_back(work);
+        std::unique_lock<std::mutex> hold(w.lock);
+        while (w.front < count) {
+            w.changed.wait_for(hold, std::chrono::milliseconds(200),
+                               [&] { return w.failure || (!w.slots.empty() && w.slots.front()); });
+            if (w.failure) break;
+            while (!w.slots.empty() && w.slots.front()) {
+                PointResult r = std::move(*w.slots.front());
+                w.slots.pop_front();
+                ++w.front;
+                w.changed.notify_all();  // a worker may wait for room ahead
+                hold.unlock();
+                deliver(r);
+                hold.lock();
+            }
+            if (waiting) {
+                hold.unlock();
+                waiting();
+                hold.lock();
+            }
+        }
+    } catch (...) {
+        stopAll();
+        throw;
+    }
+    stopAll();
+    if (w.failure) std::rethrow_exception(w.failure);
+}

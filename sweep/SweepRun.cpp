@@ -1,0 +1,76 @@
+#include "SweepRun.h"
+
+#include "Initialisers.h"
+#include "LvError.h"
+#include "ModelKernel.h"
+#include "ModelRun.h"
+#include "PlotInterval.h"
+#include "Random.h"
+#include "RunLength.h"
+#include "SweepView.h"
+
+SweepBase SweepBase::From_Globals() {
+    SweepBase b;
+    b.table = Species;
+    b.n = Nanimals;
+    b.totalTime = TotalTime;
+    b.dt = ::dt;
+    return b;
+}
+
+SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters)
+    : base_(std::move(base)), parameters_(std::move(parameters)) {
+    for (const SweepParameter& p : parameters_) settingsVary_ = settingsVary_ || p.Is_Run_Setting();
+}
+
+void SweepRun::Prepare() const {
+    // A count above the table fails before the run asks for a routine.
+    if (base_.n <= MaxSpecies) (void)Kernel_Routine(base_.n);
+}
+
+int16_t SweepRun::load(const SweepPoint& point) const {
+    Species = base_.table;
+    Nanimals = base_.n;
+    TotalTime = base_.totalTime;
+    dt = base_.dt;
+    StopRequested = 0;
+    for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(point.values[a]);
+    // lv-run's order: the run's length, the chart's interval, then the random populations.
+    if (!base_.steps) {
+        if (const auto endless = Endless_Run(TotalTime, dt))
+            throw LvError(ErrorKind::InvalidCall, *endless);
+    }
+    const int16_t plotInterval = Plot_Interval(base_.windowTime, dt, base_.chartWidth);
+    if (point.seed) {
+        Mt19937Random seeded(*point.seed);
+        Set_Random_Source(&seeded);
+        try {
+            Random_Populations(Nanimals);
+        } catch (...) {
+            Set_Random_Source(nullptr);
+            throw;
+        }
+        Set_Random_Source(nullptr);
+    }
+    return plotInterval;
+}
+
+PointResult SweepRun::Run(const SweepPoint& point) const {
+    PointResult r;
+    r.point = point;
+    try {
+        const int16_t plotInterval = load(point);
+        SweepView view(base_.chartWidth, base_.chartHeight, base_.steps);
+        Run_Model(view, Nanimals, plotInterval, TotalTime);
+        r.status = "ok";
+        r.LE = LE;
+        r.steps = view.Steps();
+        r.t = view.Time();
+        r.x.reserve(std::size_t(Nanimals > 0 ? Nanimals : 0));
+        for (int i = 0; i < Nanimals; ++i) r.x.push_back(Species(i).x);
+    } catch (const LvError& e) {
+        r.status = Error_Kind_Text(e.kind());
+        r.message = e.what();
+    }
+    return r;
+}

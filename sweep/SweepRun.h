@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Globals.h"
+#include "SweepParameter.h"
+#include "SweepPoints.h"
+
+// What every point of a sweep starts from: the parameter file as loaded, with the run time
+// that --time or --continuous gave it, and how lv-run would run it.
+struct SweepBase {
+    SpeciesTable table;
+    int16_t n = 0;
+    double totalTime = 0;
+    double dt = 0;
+    std::optional<long long> steps;  // --steps
+    int16_t windowTime = 210;        // --window-time
+    float chartWidth = 700;          // lv-run's default chart
+    float chartHeight = 250;
+
+    // The calling thread's table and run settings, as a reader left them.
+    static SweepBase From_Globals();
+};
+
+// A point's outcome: what `lv-run --json` prints for it, or the failure that ended it.
+struct PointResult {
+    SweepPoint point;
+    std::string status;   // "ok", or the error kind as lv-run names it
+    std::string message;  // the error's full text; empty when ok
+    double LE = 0;
+    long long steps = 0;
+    double t = 0;
+    std::vector<double> x;  // rows 0 to N - 1
+    bool Ok() const { return message.empty(); }
+};
+
+// Runs points as lv-run runs a file that holds the point's values: the same model run, the
+// same chart arithmetic, the same failures.
+class SweepRun {
+  public:
+    // `parameters` are the sweep's axes' parameters, in the order of a point's values.
+    SweepRun(SweepBase base, std::vector<SweepParameter> parameters);
+
+    // On the main thread, before any worker starts: the kernel chooses its step routine for
+    // the species count the first time it is asked, and that choice is not made to be raced.
+    void Prepare() const;
+
+    // Whether a point varies dt or TotalTime. When none does, a run-length or chart-interval
+    // failure is the same for every point, and the caller refuses the sweep instead.
+    bool Settings_Vary() const { return settingsVary_; }
+
+    // One point on the calling thread, in that thread's model state.
+    PointResult Run(const SweepPoint& point) const;
+
+  private:
+    // Sets the calling thread's model state to the point and returns its plot interval.
+    int16_t load(const SweepPoint& point) const;
+
+    SweepBase base_;
+    std::vector<SweepParameter> parameters_;
+    bool settingsVary_ = false;
+};
