@@ -1,0 +1,90 @@
+#include "RunOptions.h"
+
+#include <charconv>
+#include <limits>
+
+#include "Convert.h"
+#include "Globals.h"
+#include "LvError.h"
+#include "RunLength.h"
+
+namespace {
+
+long long parseSteps(const std::string& text) {
+    constexpr long long High = std::numeric_limits<long long>::max();
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1)
+        throw UsageError{"--steps needs a whole number from 1 to " + std::to_string(High) +
+                         ", not " + Quote_For_Message(text)};
+    return value;
+}
+
+bool endsWithDat(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return tail == ".dat";
+}
+
+}  // namespace
+
+void RunOptions::Add_To(CLI::App& app) {
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    app.add_option_function<std::string>(
+           "--style",
+           [this](const std::string& v) {
+               if (v != "dat" && v != "p") throw UsageError{"--style is dat or p, not " + v};
+               datStyle = v == "dat";
+           },
+           "which reader; default: dat when FILE ends in \".dat\" (any case), else p")
+        ->multi_option_policy(last);
+    app.add_option_function<std::string>(
+           "--time", [this](const std::string& v) { time = v; },
+           "run for model time T (\"Set To:\"); default: the file's run time")
+        ->multi_option_policy(last);
+    app.add_flag("--continuous", continuous, "run time -1 (\"Continuous\"); needs --steps");
+    app.add_option_function<std::string>(
+           "--steps", [this](const std::string& v) { steps = parseSteps(v); },
+           "stop after N steps (as \"Stop\" pressed during step N); needed when the run "
+           "would not end by itself")
+        ->multi_option_policy(last);
+    app.add_option("--window-time", windowTime,
+                   "the chart's window time (default 210), which sets the steps per chart "
+                   "column with the time step and the chart width")
+        ->multi_option_policy(last);
+}
+
+void RunOptions::Check() const {
+    if (continuous && time) throw UsageError{"--continuous and --time exclude each other"};
+    if (continuous && !steps) throw UsageError{"--continuous needs --steps N"};
+}
+
+bool RunOptions::Dat_Style(const std::string& file) const {
+    return datStyle ? *datStyle : endsWithDat(file);
+}
+
+void RunOptions::Apply_Run_Time() const {
+    if (continuous) TotalTime = -1;
+    if (time) {
+        try {
+            TotalTime = Text_To_Double(*time);
+        } catch (const LvError& e) {
+            throw e.within("--time");
+        }
+    }
+}
+
+void RunOptions::Check_Run_Ends(double totalTime, double step) const {
+    if (steps) return;
+    if (const auto endless = Endless_Run(totalTime, step)) throw UsageError{*endless};
+}
+
+int16_t RunOptions::Window_Time() const {
+    try {
+        return Text_To_Int16(windowTime);
+    } catch (const LvError& e) {
+        throw e.within("--window-time " + Quote_For_Message(windowTime));
+    }
+}

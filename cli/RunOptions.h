@@ -1,0 +1,45 @@
+#pragma once
+
+// The options that lv-run and lv-sweep share, declared once for CLI11 with their checks:
+// which reader, how long a run lasts, and the chart's window time.
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A command line that cannot run: the message, then the usage text, exit status 2. Thrown
+// after the file was read (a run that would never end), it ends the program with status 1.
+struct UsageError {
+    std::string message;
+};
+
+struct RunOptions {
+    std::optional<bool> datStyle;     // --style dat|p; otherwise FILE's extension decides
+    std::optional<std::string> time;  // --time T, read after the file as "Set To:" is
+    bool continuous = false;          // --continuous: run time -1
+    std::optional<long long> steps;   // --steps N: stop after N steps
+    std::string windowTime = "210";   // --window-time W
+
+    // Declares --style, --time, --continuous, --steps and --window-time. A later value of a
+    // repeated option wins.
+    void Add_To(CLI::App& app);
+
+    // What can be said before the file is read: --continuous and --time exclude each other,
+    // and a continuous run needs --steps. Throws UsageError.
+    void Check() const;
+
+    // Whether FILE is read as the column style: --style, else a ".dat" ending in any case.
+    bool Dat_Style(const std::string& file) const;
+
+    // After the file is read: TotalTime as "Continuous" (-1) or "Set To:" (--time) set it.
+    // Throws LvError naming --time.
+    void Apply_Run_Time() const;
+
+    // A run of TotalTime with steps of dt that would never end by itself, and has no --steps,
+    // is refused before its first step. Throws UsageError saying why.
+    void Check_Run_Ends(double TotalTime, double dt) const;
+
+    // The window time as a 16-bit count. Throws LvError naming --window-time.
+    int16_t Window_Time() const;
+};

@@ -1,0 +1,325 @@
+// lv-sweep: runs one parameter file at many points (a range of a parameter, a grid of two,
+// random initial populations for a range of seeds) in one process on every processor, and
+// writes one CSV row a point; `lv-sweep merge` joins the shards of a sweep run apart.
+
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Convert.h"
+#include "Globals.h"
+#include "ImageFile.h"
+#include "LvError.h"
+#include "ParamFiles.h"
+#include "PlotInterval.h"
+#include "RunOptions.h"
+#include "SaveFile.h"
+#include "SweepCsv.h"
+#include "SweepExecutor.h"
+#include "SweepMerge.h"
+#include "SweepPlot.h"
+#include "SweepPoints.h"
+#include "SweepProgress.h"
+#include "SweepRun.h"
+
+namespace {
+
+const char* const Usage =
+    "Usage: lv-sweep [options] FILE\n"
+    "       lv-sweep merge SHARD.csv...\n"
+    "Runs a Lotka-Volterra parameter file at many points, each as `lv-run --json` runs a file\n"
+    "that holds the point's values, and writes one CSV row a point, in point order.\n"
+    "\n"
+    "  --vary NAME=FROM:TO:COUNT  COUNT values FROM + (TO - FROM) * i / (COUNT - 1),\n"
+    "                    i = 0..COUNT-1 (COUNT 1: FROM); once, or twice for a grid (the first\n"
+    "                    NAME varies slowest). NAME: r(k), x(k), a(i,j), dt, TotalTime, with\n"
+    "                    the 0-based rows of the file\n"
+    "  --seeds FROM:TO   one run per seed, random initial populations as\n"
+    "                    `lv-run --random --seed S` (alone, or with --vary: the seeds vary\n"
+    "                    fastest)\n"
+    "  --time T          run for model time T; default: the file's run time\n"
+    "  --continuous      run time -1; needs --steps\n"
+    "  --steps N         stop each run after N steps; needed when a run would not end\n"
+    "  --style dat|p     which reader; default: dat when FILE ends in \".dat\", else p\n"
+    "  --window-time W   the chart's window time (default 210), as lv-run's\n"
+    "  --threads N       worker threads (default: every processor the program may use)\n"
+    "  --shard K/N       only the points whose index is K modulo N (0 <= K < N)\n"
+    "  --csv FILE        write the CSV to FILE, whole or not at all (default: standard\n"
+    "                    output)\n"
+    "  --plot FILE.png   LE against the parameter (one --vary), a colour map (two), or a\n"
+    "                    histogram of LE (--seeds alone)\n"
+    "  --quiet           no progress on standard error\n"
+    "  --help            print this text\n"
+    "\n"
+    "CSV columns: point, each NAME, seed, status (ok or the error kind), LE, steps, t,\n"
+    "x0 ... x(N-1), message, sweep (the sweep's digest and number of points). A failed point\n"
+    "keeps its row; the exit status is 0 when the sweep ran, 1 when it could not, 2 for a\n"
+    "bad command line. `lv-sweep merge` prints the shards' rows as one CSV, refusing missing\n"
+    "or repeated points and shards of different sweeps.\n";
+
+struct SweepOptions {
+    RunOptions run;
+    std::vector<std::string> vary;
+    std::optional<std::string> seeds, shard, csv, plot;
+    int threads = 0;  // 0: every usable processor
+    bool quiet = false;
+    bool help = false;
+    std::string file;
+    bool merge = false;
+    std::vector<std::string> shards;
+    std::optional<SweepPoints> points;  // what --vary, --seeds and --shard make
+};
+
+[[noreturn]] void usage(const std::string& message) {
+    throw UsageError{message};
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw File_Error(errno, "reading " + Quote_For_Message(path, 200));
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    if (in.bad()) throw File_Error(errno ? errno : EIO, "reading " + Quote_For_Message(path, 200));
+    return bytes;
+}
+
+// Standard output, with every failure of a write named (a full disk, a closed pipe).
+void writeOut(const std::string& bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+        throw File_Error(errno ? errno : EIO, "writing standard output");
+}
+void flushOut() {
+    if (std::fflush(stdout) != 0) throw File_Error(errno ? errno : EIO, "writing standard output");
+}
+
+int merge(const SweepOptions& o) {
+    std::vector<ShardText> shards;
+    for (const std::string& path : o.shards) shards.push_back({path, readFile(path)});
+    writeOut(Merge_Shards(shards));
+    flushOut();
+    return 0;
+}
+
+// What decides the points' results besides the file's bytes: the sweep's identity.
+std::string settingsText(const SweepPoints& points, bool dat, const SweepBase& base) {
+    std::string s = std::string("style=") + (dat ? "dat" : "p");
+    s += ";TotalTime=" + Format_Digits17(base.totalTime);
+    s += ";steps=" + (base.steps ? std::to_string(*base.steps) : std::string("-"));
+    s += ";window-time=" + std::to_string(base.windowTime);
+    for (const SweepAxis& a : points.Axes())
+        s += ";vary=" + a.parameter.name + "=" + Format_Digits17(a.from) + ":" +
+             Format_Digits17(a.to) + ":" + std::to_string(a.count);
+    if (points.Seeds())
+        s += ";seeds=" + std::to_string(points.Seeds()->from) + ":" +
+             std::to_string(points.Seeds()->to);
+    return s;
+}
+
+SweepPlotData plotFrame(const SweepPoints& points, const std::string& file) {
+    SweepPlotData d;
+    for (const SweepAxis& a : points.Axes()) {
+        d.names.push_back(a.parameter.name);
+        std::vector<double> values;
+        for (long long i = 0; i < a.count; ++i) values.push_back(a.Value(i));
+        d.axisValues.push_back(std::move(values));
+    }
+    if (points.Seeds()) {
+        d.seeds = points.Seeds()->Count();
+        d.seedRange = std::make_pair(points.Seeds()->from, points.Seeds()->to);
+    }
+    const std::size_t slash = file.rfind('/');
+    d.subject = slash == std::string::npos ? file : file.substr(slash + 1);
+    d.totalPoints = points.Total();
+    return d;
+}
+
+int sweep(const SweepOptions& o) {
+    const SweepPoints& points = *o.points;
+    // The file and the run settings, as lv-run reads them; a fault from here on means the
+    // sweep could not run.
+    const bool dat = o.run.Dat_Style(o.file);
+    if (dat)
+        Load_Dat_File(o.file);
+    else
+        Load_P_File(o.file);
+    const std::string fileBytes = readFile(o.file);
+    StopRequested = 0;
+    o.run.Apply_Run_Time();
+    const int16_t windowTime = o.run.Window_Time();
+    std::vector<SweepParameter> parameters;
+    for (const SweepAxis& a : points.Axes()) {
+        try {
+            a.parameter.Check_Rows(Nanimals);
+        } catch (const SweepOptionError& e) {
+            throw UsageError{e.message};
+        }
+        parameters.push_back(a.parameter);
+    }
+    SweepBase base = SweepBase::From_Globals();
+    base.steps = o.run.steps;
+    base.windowTime = windowTime;
+    const SweepRun run(base, parameters);
+    if (!run.Settings_Vary()) {
+        // Every point would fail alike: refuse the sweep as lv-run refuses the run.
+        o.run.Check_Run_Ends(TotalTime, dt);
+        (void)Plot_Interval(windowTime, dt, base.chartWidth);
+    }
+
+    std::vector<std::string> names;
+    for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
+    const SweepCsv csv(names, base.n,
+                       Sweep_Id(fileBytes, settingsText(points, dat, base), points.Total()));
+    std::string csvText;  // for --csv: the file is written whole at the end
+    auto put = [&](const std::string& text) {
+        if (o.csv)
+            csvText += text;
+        else
+            writeOut(text);
+    };
+    put(csv.Header());
+
+    std::optional<SweepPlotData> plot;
+    if (o.plot) plot = plotFrame(points, o.file);
+    SweepProgress progress(points.Count(), !o.quiet);
+    run.Prepare();
+    Run_Points(
+        points, Scalar_Runner(run), o.threads > 0 ? o.threads : Usable_Processors(),
+        [&](const PointResult& r) {
+            put(csv.Row(r));
+            if (plot)
+                plot->points.push_back(
+                    {points.Cell(r.point.index), r.Ok() ? std::optional(r.LE) : std::nullopt});
+            progress.Point_Done();
+        },
+        [&] {
+            if (!o.csv) flushOut();
+            progress.Show();
+        });
+
+    if (o.csv)
+        Save_File(*o.csv, csvText);
+    else
+        flushOut();
+    if (plot) {
+        // Qt Charts needs an application object; off screen, so that no display is needed.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        int argc = 1;
+        char name[] = "lv-sweep";
+        char* argv[] = {name, nullptr};
+        // Qt's own notes (a missing runtime folder and the like) say nothing about the plot.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::cerr << "lv-sweep: " << m.toStdString() << "\n";
+        });
+        QApplication app(argc, argv);
+        Save_Png(Sweep_Plot(*plot), *o.plot);
+    }
+    return 0;
+}
+
+// The points, from the command line alone: a fault here is a usage error.
+void makePoints(SweepOptions& o) {
+    std::vector<SweepAxis> axes;
+    std::optional<SweepSeeds> seeds;
+    SweepShard shard;
+    try {
+        for (const std::string& v : o.vary) axes.push_back(SweepAxis::Parse(v));
+        if (o.seeds) seeds = SweepSeeds::Parse(*o.seeds);
+        if (o.shard) shard = SweepShard::Parse(*o.shard);
+        for (const SweepAxis& a : axes) {
+            using Kind = SweepParameter::Kind;
+            if (a.parameter.kind == Kind::RunTime && (o.run.time || o.run.continuous))
+                usage("--vary TotalTime sets the run time: leave out --time and --continuous");
+            if (a.parameter.kind == Kind::Population && seeds)
+                usage("--seeds draws every initial population: --vary " + a.parameter.name +
+                      " cannot go with it");
+        }
+        o.points.emplace(std::move(axes), seeds, shard);
+    } catch (const SweepOptionError& e) {
+        usage(e.message);
+    }
+    if (o.plot && o.points->Axes().empty() && !seeds)
+        usage("--plot needs --vary or --seeds: a single point makes no plot");
+}
+
+SweepOptions parse(int argc, char** argv) {
+    SweepOptions o;
+    CLI::App app{"lv-sweep"};
+    app.set_help_flag();
+    app.add_flag("-h,--help", o.help);
+    o.run.Add_To(app);
+    app.add_option("--vary", o.vary)->allow_extra_args(false);
+    app.add_option_function<std::string>("--seeds", [&o](const std::string& v) { o.seeds = v; })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>("--shard", [&o](const std::string& v) { o.shard = v; })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>("--csv",
+                                         [&o](const std::string& v) {
+                                             if (v.empty()) usage("--csv needs a file name");
+                                             o.csv = v;
+                                         })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>("--plot",
+                                         [&o](const std::string& v) {
+                                             if (v.empty()) usage("--plot needs a file name");
+                                             o.plot = v;
+                                         })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--threads", o.threads)
+        ->check(CLI::Range(1, 4096))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("--quiet", o.quiet);
+    app.add_option("FILE", o.file);
+    CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
+    mergeCommand->add_option("SHARD", o.shards);
+    app.require_subcommand(0, 1);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        usage(e.what());
+    }
+    if (o.help) return o;
+    o.merge = mergeCommand->parsed();
+    if (o.merge) {
+        if (o.shards.empty()) usage("merge needs the shards' CSV files");
+        return o;
+    }
+    if (o.file.empty()) usage("no parameter FILE given");
+    o.run.Check();
+    makePoints(o);
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    SweepOptions o;
+    try {
+        o = parse(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "lv-sweep: " << e.message << "\n\n" << Usage;
+        return 2;
+    }
+    if (o.help) {
+        std::cout << Usage;
+        return 0;
+    }
+    try {
+        return o.merge ? merge(o) : sweep(o);
+    } catch (const UsageError& e) {
+        std::cerr << "lv-sweep: " << e.message << "\n";
+    } catch (const LvError& e) {
+        std::cerr << "lv-sweep: " << e.what() << "\n";
+    } catch (const SweepMergeError& e) {
+        std::cerr << "lv-sweep merge: " << e.message << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "lv-sweep: " << e.what() << "\n";
+    }
+    return 1;
+}

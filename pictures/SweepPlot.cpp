@@ -1,0 +1,394 @@
+#include "SweepPlot.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QColorAxis>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "LvError.h"
+
+namespace {
+
+const QColor Blue(33, 102, 172), Red(178, 24, 43), Ink(60, 60, 60);
+const QColor FailedGrey(110, 110, 110), MissingGrey(215, 215, 215);
+
+QColor mix(const QColor& from, const QColor& to, double share) {
+    auto channel = [share](int a, int b) { return int(std::lround(a + (b - a) * share)); };
+    return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()),
+                  channel(from.blue(), to.blue()));
+}
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A range for an axis holding [low, high], with a margin, never empty.
+std::pair<double, double> padded(double low, double high, double share) {
+    if (!(high > low)) {
+        const double half = low != 0 ? std::fabs(low) * 0.1 : 0.5;
+        return {low - half, high + half};
+    }
+    const double pad = (high - low) * share;
+    return {low - pad, high + pad};
+}
+
+// The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least `raw` (> 0).
+double roundStep(double raw) {
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0})
+        if (m * magnitude >= raw) return m * magnitude;
+    return 10 * magnitude;
+}
+
+QValueAxis* valueAxis(QChart& chart, const QString& title, std::pair<double, double> range,
+                      Qt::Alignment side) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setRange(range.first, range.second);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    // Ticks at round numbers, about eight along the axis.
+    const double span = range.second - range.first;
+    const double raw = span / 8;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = magnitude;
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        step = m * magnitude;
+        if (step >= raw) break;
+    }
+    axis->setTickInterval(step);
+    axis->setTickAnchor(std::floor(range.first / step) * step);
+    const int decimals =
+        std::max(0, int(-std::floor(std::log10(step) + 1e-9)) + (step / magnitude == 2.5 ? 1 : 0));
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
+    QFont font = axis->titleFont();
+    font.setPointSizeF(11);
+    axis->setTitleFont(font);
+    chart.addAxis(axis, side);
+    return axis;
+}
+
+QChart* newChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    QFont font = chart->titleFont();
+    font.setPointSizeF(12);
+    font.setBold(true);
+    chart->setTitleFont(font);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(12, 8, 12, 8));
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+void attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+    chart.addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+void hideFromLegend(QChart& chart, QAbstractSeries* series) {
+    for (QLegendMarker* m : chart.legend()->markers(series)) m->setVisible(false);
+}
+
+QLineSeries* zeroLine(QChart& chart, QAbstractAxis* x, QAbstractAxis* y, QPointF from, QPointF to) {
+    auto* line = new QLineSeries;
+    line->setName(QStringLiteral("LE = 0"));
+    line->append(from);
+    line->append(to);
+    QPen pen(QColor(120, 120, 120), 1.2, Qt::DashLine);
+    line->setPen(pen);
+    attach(chart, line, x, y);
+    return line;
+}
+
+QScatterSeries* dots(const QString& name, const QColor& colour, double size,
+                     QScatterSeries::MarkerShape shape = QScatterSeries::MarkerShapeCircle) {
+    auto* s = new QScatterSeries;
+    s->setName(name);
+    s->setColor(colour);
+    s->setBorderColor(colour.darker(130));
+    s->setMarkerSize(size);
+    s->setMarkerShape(shape);
+    return s;
+}
+
+// The chart laid out at `size` and painted into an image, off screen.
+QImage render(QChart* chart, QSize size, const std::function<void(QChart&)>& afterLayout = {}) {
+    QGraphicsScene scene;
+    scene.addItem(chart);  // the scene owns the chart from here
+    chart->setGeometry(0, 0, size.width(), size.height());
+    chart->layout()->activate();
+    if (afterLayout) {
+        afterLayout(*chart);
+        chart->layout()->activate();
+    }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) throw LvError(ErrorKind::OutOfMemory, "making the plot's image");
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QString countsNote(long long shown, long long failed, long long total) {
+    QString note = QString::number(shown) + (shown == 1 ? " point" : " points");
+    if (shown < total) note += " of " + QString::number(total);
+    if (failed > 0) note += ", " + QString::number(failed) + " failed";
+    return note;
+}
+
+struct Summary {
+    long long shown = 0, failed = 0;
+};
+
+Summary summarise(const SweepPlotData& d) {
+    Summary s;
+    s.shown = (long long)d.points.size();
+    for (const PlotPoint& p : d.points) s.failed += p.LE ? 0 : 1;
+    return s;
+}
+
+// LE against the one varied parameter: a dot per point, blue at or below 0, red above; the
+// line through them (through the mean over the seeds, with --seeds).
+QImage linePlot(const SweepPlotData& d) {
+    const Summary sum = summarise(d);
+    const std::vector<double>& values = d.axisValues[0];
+    QChart* chart =
+        newChart(text("Lyapunov exponent against " + d.names[0] + " \u2014 " + d.subject) + " (" +
+                 countsNote(sum.shown, sum.failed, d.totalPoints) + ")");
+    double low = 0, high = 0;
+    std::map<long long, std::pair<double, long long>> byValue;  // sum and count of LE
+    for (const PlotPoint& p : d.points) {
+        if (!p.LE) continue;
+        low = std::min(low, *p.LE);
+        high = std::max(high, *p.LE);
+        auto& [total, count] = byValue[p.cell[0]];
+        total += *p.LE;
+        ++count;
+    }
+    const auto [vMin, vMax] = std::minmax_element(values.begin(), values.end());
+    QValueAxis* x =
+        valueAxis(*chart, text(d.names[0]), padded(*vMin, *vMax, 0.03), Qt::AlignBottom);
+    QValueAxis* y = valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"),
+                              padded(low, high, 0.08), Qt::AlignLeft);
+
+    zeroLine(*chart, x, y, {x->min(), 0}, {x->max(), 0});
+    // The line breaks where a value has no exponent.
+    QLineSeries* line = nullptr;
+    long long previous = -2;
+    for (const auto& [cell, sc] : byValue) {
+        if (cell != previous + 1 || line == nullptr) {
+            line = new QLineSeries;
+            line->setPen(QPen(Ink, 1.5));
+            attach(*chart, line, x, y);
+            hideFromLegend(*chart, line);
+        }
+        line->append(values[std::size_t(cell)], sc.first / double(sc.second));
+        previous = cell;
+    }
+    const double size = d.seeds > 1 ? 5 : 8;
+    QScatterSeries* negative = dots(QStringLiteral("LE \u2264 0"), Blue, size);
+    QScatterSeries* positive = dots(QStringLiteral("LE > 0"), Red, size);
+    QScatterSeries* failed =
+        dots(QStringLiteral("failed"), FailedGrey, 9, QScatterSeries::MarkerShapeTriangle);
+    for (const PlotPoint& p : d.points) {
+        const double v = values[std::size_t(p.cell[0])];
+        if (!p.LE)
+            failed->append(v, y->min());
+        else
+            (*p.LE > 0 ? positive : negative)->append(v, *p.LE);
+    }
+    attach(*chart, negative, x, y);
+    attach(*chart, positive, x, y);
+    attach(*chart, failed, x, y);
+    if (failed->count() == 0) hideFromLegend(*chart, failed);
+    return render(chart, QSize(960, 620));
+}
+
+// LE over the grid of two parameters, the first across, the second up: one cell a grid point
+// (the mean over the seeds), on the diverging scale of the colour bar.
+QImage mapPlot(const SweepPlotData& d) {
+    const Summary sum = summarise(d);
+    const std::vector<double>& xs = d.axisValues[0];
+    const std::vector<double>& ys = d.axisValues[1];
+    const long long cols = (long long)xs.size(), rows = (long long)ys.size();
+    std::vector<double> total(std::size_t(cols * rows), 0);
+    std::vector<long long> ok(total.size(), 0), ran(total.size(), 0);
+    for (const PlotPoint& p : d.points) {
+        const std::size_t c = std::size_t(p.cell[0] * rows + p.cell[1]);
+        ++ran[c];
+        if (p.LE) {
+            total[c] += *p.LE;
+            ++ok[c];
+        }
+    }
+    double limit = 0;
+    for (std::size_t c = 0; c < total.size(); ++c)
+        if (ok[c] > 0) limit = std::max(limit, std::fabs(total[c] / double(ok[c])));
+    // A round limit, so that the colour bar's nine ticks fall on round numbers.
+    limit = limit > 0 ? roundStep(limit / 4) * 4 : 1;
+
+    QImage cells(int(cols), int(rows), QImage::Format_RGB32);
+    if (cells.isNull()) throw LvError(ErrorKind::OutOfMemory, "making the map's cells");
+    bool anyFailed = false, anyMissing = false;
+    for (long long i = 0; i < cols; ++i) {
+        for (long long j = 0; j < rows; ++j) {
+            const std::size_t c = std::size_t(i * rows + j);
+            QRgb colour;
+            if (ok[c] > 0) {
+                colour = Exponent_Colour(total[c] / double(ok[c]), limit);
+            } else if (ran[c] > 0) {
+                colour = FailedGrey.rgb();
+                anyFailed = true;
+            } else {
+                colour = MissingGrey.rgb();
+                anyMissing = true;
+            }
+            cells.setPixel(int(i), int(rows - 1 - j), colour);
+        }
+    }
+
+    QString title = text("Lyapunov exponent over " + d.names[0] + " and " + d.names[1] +
+                         " \u2014 " + d.subject);
+    title += " (" + countsNote(sum.shown, sum.failed, d.totalPoints);
+    if (d.seeds > 1) title += QStringLiteral(", mean of %1 seeds a cell").arg(d.seeds);
+    title += ")";
+    QChart* chart = newChart(title);
+    auto cellRange = [](const std::vector<double>& v) {
+        if (v.size() < 2) return padded(v[0], v[0], 0);
+        const double half = (v.back() - v.front()) / double(v.size() - 1) / 2;
+        return std::pair<double, double>(std::min(v.front(), v.back()) - std::fabs(half),
+                                         std::max(v.front(), v.back()) + std::fabs(half));
+    };
+    QValueAxis* x = valueAxis(*chart, text(d.names[0]), cellRange(xs), Qt::AlignBottom);
+    QValueAxis* y = valueAxis(*chart, text(d.names[1]), cellRange(ys), Qt::AlignLeft);
+    x->setGridLineVisible(false);
+    y->setGridLineVisible(false);
+    // A descending axis (TO < FROM) is drawn ascending: its cells go the other way.
+    if (xs.size() > 1 && xs.back() < xs.front()) cells = cells.mirrored(true, false);
+    if (ys.size() > 1 && ys.back() < ys.front()) cells = cells.mirrored(false, true);
+
+    // The legend's grey squares, and the series the colour bar belongs to.
+    QScatterSeries* failed =
+        dots(QStringLiteral("failed"), FailedGrey, 12, QScatterSeries::MarkerShapeRectangle);
+    QScatterSeries* missing = dots(QStringLiteral("not in this shard"), MissingGrey, 12,
+                                   QScatterSeries::MarkerShapeRectangle);
+    attach(*chart, failed, x, y);
+    attach(*chart, missing, x, y);
+    if (!anyFailed) hideFromLegend(*chart, failed);
+    if (!anyMissing) hideFromLegend(*chart, missing);
+    if (!anyFailed && !anyMissing) chart->legend()->hide();
+
+    auto* bar = new QColorAxis;
+    bar->setRange(-limit, limit);
+    bar->setTitleText(QStringLiteral("LE"));
+    QFont font = bar->titleFont();
+    font.setPointSizeF(11);
+    bar->setTitleFont(font);
+    bar->setTickCount(9);
+    bar->setSize(22);
+    QLinearGradient scale(0, 0, 0, 1);
+    scale.setColorAt(0, Blue);
+    scale.setColorAt(0.5, Qt::white);
+    scale.setColorAt(1, Red);
+    bar->setGradient(scale);
+    chart->addAxis(bar, Qt::AlignRight);
+    failed->attachAxis(bar);
+
+    return render(chart, QSize(960, 760), [&cells](QChart& c) {
+        // The cells fill the plot area exactly, one image pixel a cell, unsmoothed.
+        const QRectF area = c.plotArea();
+        QBrush brush(cells);
+        brush.setTransform(
+            QTransform::fromTranslate(area.left(), area.top())
+                .scale(area.width() / cells.width(), area.height() / cells.height()));
+        c.setPlotAreaBackgroundBrush(brush);
+        c.setPlotAreaBackgroundVisible(true);
+    });
+}
+
+// How the exponents of an ensemble spread: runs per bin of LE, each bin coloured by the sign
+// and size of its middle on the map's scale.
+QImage histogramPlot(const SweepPlotData& d) {
+    const Summary sum = summarise(d);
+    std::vector<double> le;
+    for (const PlotPoint& p : d.points)
+        if (p.LE) le.push_back(*p.LE);
+    QString title = QStringLiteral("Lyapunov exponent of random initial populations");
+    if (d.seedRange)
+        title +=
+            QStringLiteral(", seeds %1 to %2").arg(d.seedRange->first).arg(d.seedRange->second);
+    title += text(" \u2014 " + d.subject) + " (" +
+             countsNote(sum.shown, sum.failed, d.totalPoints) + ")";
+    QChart* chart = newChart(title);
+    chart->legend()->hide();
+
+    double low = 0, high = 0;
+    if (!le.empty()) {
+        const auto [lo, hi] = std::minmax_element(le.begin(), le.end());
+        low = *lo;
+        high = *hi;
+    }
+    const auto [from, to] = padded(low, high, 0.0);
+    const int bins = int(std::clamp<double>(std::ceil(std::sqrt(double(le.size()))), 5, 60));
+    const double width = (to - from) / bins;
+    std::vector<long long> counts(std::size_t(bins), 0);
+    for (double v : le) counts[std::size_t(std::clamp(int((v - from) / width), 0, bins - 1))]++;
+    const long long most = le.empty() ? 1 : *std::max_element(counts.begin(), counts.end());
+
+    QValueAxis* x = valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"),
+                              {from - width / 2, to + width / 2}, Qt::AlignBottom);
+    QValueAxis* y =
+        valueAxis(*chart, QStringLiteral("runs"), {0, double(most) * 1.08}, Qt::AlignLeft);
+    if (y->tickInterval() < 1) {
+        y->setTickInterval(1);
+        y->setLabelFormat(QStringLiteral("%.0f"));
+    }
+    const double limit = std::max(std::fabs(from), std::fabs(to));
+    for (int b = 0; b < bins; ++b) {
+        if (counts[std::size_t(b)] == 0) continue;
+        const double left = from + width * b, right = left + width;
+        auto* top = new QLineSeries;
+        top->append(left, double(counts[std::size_t(b)]));
+        top->append(right, double(counts[std::size_t(b)]));
+        auto* bottom = new QLineSeries;
+        bottom->append(left, 0);
+        bottom->append(right, 0);
+        auto* bar = new QAreaSeries(top, bottom);
+        bar->setBrush(QColor(Exponent_Colour((left + right) / 2, limit)));
+        bar->setPen(QPen(Ink, 1));
+        attach(*chart, bar, x, y);
+    }
+    if (x->min() < 0 && x->max() > 0) zeroLine(*chart, x, y, {0, 0}, {0, y->max()});
+    return render(chart, QSize(960, 620));
+}
+
+}  // namespace
+
+QRgb Exponent_Colour(double LE, double limit) {
+    const double share = std::clamp(LE / limit, -1.0, 1.0);
+    return (share < 0 ? mix(Qt::white, Blue, -share) : mix(Qt::white, Red, share)).rgb();
+}
+
+QImage Sweep_Plot(const SweepPlotData& data) {
+    switch (data.names.size()) {
+        case 0:
+            return histogramPlot(data);
+        case 1:
+            return linePlot(data);
+        default:
+            return mapPlot(data);
+    }
+}

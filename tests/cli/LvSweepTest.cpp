@@ -1,0 +1,415 @@
+// lv-sweep against lv-run: every point of a sweep must be what `lv-run --json` prints for a
+// file that holds the point's values (or for --random --seed S), to the last digit, failures
+// included, whatever the threads and shards; and the command line behaves as lv-run's.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string Examples = LV_EXAMPLES;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The fields of one CSV record (no quoted line breaks in these tests' rows).
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> f(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            f.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            f.emplace_back();
+        } else {
+            f.back() += c;
+        }
+    }
+    return f;
+}
+
+// The CSV's rows as maps from the header's names to the fields.
+std::vector<std::map<std::string, std::string>> Rows(const std::string& csv) {
+    std::vector<std::map<std::string, std::string>> rows;
+    std::vector<std::string> header;
+    std::size_t at = 0;
+    while (at < csv.size()) {
+        const std::size_t end = csv.find("\r\n", at);
+        EXPECT_NE(end, std::string::npos) << "a line without CRLF";
+        if (end == std::string::npos) break;
+        const std::vector<std::string> f = Fields(csv.substr(at, end - at));
+        at = end + 2;
+        if (header.empty()) {
+            header = f;
+            continue;
+        }
+        EXPECT_EQ(f.size(), header.size());
+        std::map<std::string, std::string> row;
+        for (std::size_t i = 0; i < f.size() && i < header.size(); ++i) row[header[i]] = f[i];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// A JSON number of lv-run's output, as its text.
+std::string JsonText(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": ");
+    if (at == std::string::npos) return "(missing " + key + ")";
+    const std::size_t from = at + key.size() + 4;
+    return json.substr(from, json.find_first_of(",}]", from) - from);
+}
+
+std::vector<std::string> JsonArray(const std::string& json, const std::string& key) {
+    std::vector<std::string> v;
+    std::size_t at = json.find("\"" + key + "\": [");
+    if (at == std::string::npos) return v;
+    at += key.size() + 5;
+    const std::size_t end = json.find(']', at);
+    while (at < end) {
+        const std::size_t comma = std::min(json.find(", ", at), end);
+        v.push_back(json.substr(at, comma - at));
+        at = comma + 2;
+    }
+    return v;
+}
+
+// The chaotic four-species system as a row-style file, with any value replaced by a text.
+struct PFile {
+    std::string n = "4", totalTime = "800", dt = "0.01";
+    std::vector<std::string> r{"1", "0.72", "1.53", "1.27"}, x{"0.3", "0.4", "0.3", "0.5"};
+    std::vector<std::vector<std::string>> a{{"1", "1.09", "1.52", "0"},
+                                            {"0", "1", "0.44", "1.36"},
+                                            {"2.33", "0", "1", "0.47"},
+                                            {"1.21", "0.51", "0.35", "1"}};
+    void Set(const std::string& name, const std::string& value) {
+        if (name == "dt") dt = value;
+        if (name == "TotalTime") totalTime = value;
+        if (name[0] == 'r') r[std::size_t(name[2] - '0')] = value;
+        if (name[0] == 'x') x[std::size_t(name[2] - '0')] = value;
+        if (name[0] == 'a') a[std::size_t(name[2] - '0')][std::size_t(name[4] - '0')] = value;
+    }
+    std::string Text() const {
+        auto line = [](const std::vector<std::string>& v) {
+            std::string s;
+            for (const std::string& e : v) s += e + " ";
+            return s + "\n";
+        };
+        std::string t = "test system\n" + n + " " + totalTime + " " + dt + "\n" + line(r) + line(x);
+        t += line(std::vector<std::string>(x.size(), "255"));
+        for (const auto& row : a) t += line(row);
+        return t;
+    }
+};
+
+class LvSweep : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/lv-sweep-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result Run(const std::string& program, const std::string& args) {
+        const std::string cmd =
+            "'" + program + "' " + args + " >" + dir + "/out 2>" + dir + "/err </dev/null";
+        const int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err")};
+    }
+    Result Sweep(const std::string& args) { return Run(LV_SWEEP, args); }
+    Result LvRun(const std::string& args) { return Run(LV_RUN, args); }
+    std::string Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << text;
+        return dir + "/" + name;
+    }
+
+    // Each row against lv-run on a file holding the row's values: the same texts for LE,
+    // steps, t and x, or, for a failed point, lv-run's error message.
+    void ExpectRowsAreLvRuns(const std::string& csv, const std::vector<std::string>& names,
+                             const std::string& runArgs, const PFile& base = {}) {
+        const auto rows = Rows(csv);
+        ASSERT_FALSE(rows.empty());
+        for (const auto& row : rows) {
+            PFile file = base;
+            for (const std::string& name : names) file.Set(name, row.at(name));
+            std::string args = "--json " + runArgs + " ";
+            if (!row.at("seed").empty()) args += "--random --seed " + row.at("seed") + " ";
+            const Result r = LvRun(args + Write("point.p", file.Text()));
+            const std::string what = "point " + row.at("point");
+            if (row.at("status") == "ok") {
+                ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+                EXPECT_EQ(row.at("message"), "") << what;
+                EXPECT_EQ(row.at("LE"), JsonText(r.out, "LE")) << what;
+                EXPECT_EQ(row.at("steps"), JsonText(r.out, "steps")) << what;
+                EXPECT_EQ(row.at("t"), JsonText(r.out, "t")) << what;
+                const std::vector<std::string> x = JsonArray(r.out, "x");
+                ASSERT_EQ(x.size(), base.x.size()) << what;
+                for (std::size_t i = 0; i < x.size(); ++i)
+                    EXPECT_EQ(row.at("x" + std::to_string(i)), x[i]) << what << ", x" << i;
+            } else {
+                EXPECT_EQ(r.status, 1) << what;
+                EXPECT_EQ("lv-run: " + row.at("message") + "\n", r.err) << what;
+                EXPECT_EQ(row.at("message").rfind(row.at("status") + ": ", 0), 0u) << what;
+                EXPECT_EQ(row.at("LE") + row.at("steps") + row.at("t") + row.at("x0"), "") << what;
+            }
+        }
+    }
+
+    std::string dir;
+};
+
+const std::string Chaotic = Examples + "/chaotic-4.p";
+
+TEST_F(LvSweep, GridPointsAreLvRunsOfFilesHoldingTheirValues) {
+    const Result r = Sweep("--time 30 --vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1:1.2:2' " + Chaotic);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no progress when standard error is not a terminal
+    const auto rows = Rows(r.out);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[1].at("r(1)"), "0.59999999999999998");
+    EXPECT_EQ(rows[1].at("a(0,1)"), "1.2");
+    EXPECT_EQ(rows[2].at("r(1)"), "0.69999999999999996");
+    EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")),
+              "point,r(1),\"a(0,1)\",seed,status,LE,steps,t,x0,x1,x2,x3,message,sweep");
+    ExpectRowsAreLvRuns(r.out, {"r(1)", "a(0,1)"}, "--time 30");
+
+    // Run settings too: a file holding dt or TotalTime.
+    const Result settings = Sweep("--vary 'dt=0.01:0.03:3' --vary 'TotalTime=5:7.5:2' " + Chaotic);
+    ASSERT_EQ(settings.status, 0) << settings.err;
+    ExpectRowsAreLvRuns(settings.out, {"dt", "TotalTime"}, "");
+}
+
+TEST_F(LvSweep, SeedsAreLvRunsRandomPopulations) {
+    const Result r =
+        Sweep("--time 20 --seeds 4294967294:4294967295 --vary 'r(0)=0.9:1:2' " + Chaotic);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = Rows(r.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].at("seed"), "4294967294");
+    EXPECT_EQ(rows[1].at("seed"), "4294967295");
+    EXPECT_EQ(rows[1].at("r(0)"), "0.90000000000000002");
+    ExpectRowsAreLvRuns(r.out, {"r(0)"}, "--time 20");
+    // A column-style file as well: its random colours draw from the same source.
+    const Result dat = Sweep("--steps 300 --seeds 7:8 " + Examples + "/chaotic-4.dat");
+    ASSERT_EQ(dat.status, 0) << dat.err;
+    for (const auto& row : Rows(dat.out)) {
+        const Result one = LvRun("--json --steps 300 --random --seed " + row.at("seed") + " " +
+                                 Examples + "/chaotic-4.dat");
+        EXPECT_EQ(row.at("LE"), JsonText(one.out, "LE"));
+        EXPECT_EQ(row.at("x2"), JsonArray(one.out, "x").at(2));
+    }
+}
+
+TEST_F(LvSweep, FailedPointsKeepLvRunsErrorAndTheSweepGoesOn) {
+    // Species 0 never changes (r = 0): at x(0) = -1e9 it lies far below the chart, and the
+    // chart's row check fails at the first column. At r(1) = 1e300 the run and its copy
+    // meet in the first step (the logarithm of a distance of 0).
+    PFile wild;
+    wild.n = "2";
+    wild.totalTime = "10";
+    wild.r = {"0", "1"};
+    wild.x = {"-1e9", "0.5"};
+    wild.a = {{"0", "0"}, {"0", "1"}};
+    const Result r =
+        Sweep("--vary 'x(0)=-1e9:0.5:3' --vary 'r(1)=1:1e300:2' " + Write("wild.p", wild.Text()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = Rows(r.out);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0].at("status"), "Overflow");
+    EXPECT_EQ(rows[0].at("message"),
+              "Overflow: strip chart at step 31, column 0, value out of 16-bit range");
+    EXPECT_EQ(rows[5].at("status"), "Invalid procedure call or argument");
+    EXPECT_EQ(rows[4].at("status"), "ok");
+    ExpectRowsAreLvRuns(r.out, {"x(0)", "r(1)"}, "", wild);
+
+    // dt = 0 with a step limit: the chart's interval divides by it.
+    const Result zero = Sweep("--steps 5 --vary 'dt=0:0.01:2' " + Chaotic);
+    ASSERT_EQ(zero.status, 0) << zero.err;
+    EXPECT_EQ(Rows(zero.out).at(0).at("status"), "Division by zero");
+    ExpectRowsAreLvRuns(zero.out, {"dt"}, "--steps 5");
+
+    // Without one, a run that could never end is refused, point by point.
+    const Result endless = Sweep("--vary 'dt=0:0.5:2' --vary 'TotalTime=0:1:2' " + Chaotic);
+    ASSERT_EQ(endless.status, 0) << endless.err;
+    const auto e = Rows(endless.out);
+    EXPECT_EQ(e[0].at("message"),
+              "Invalid procedure call or argument: the run time is 0, so the run is continuous: "
+              "give --steps N");
+    EXPECT_EQ(e[1].at("message").substr(0, 66),
+              "Invalid procedure call or argument: the time step is 0, so t never");
+    EXPECT_EQ(e[3].at("status"), "ok");
+    EXPECT_EQ(e[3].at("steps"), "2");
+}
+
+TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
+    const std::string sweep = "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 " + Chaotic;
+    ASSERT_EQ(Sweep("--threads 1 --csv " + dir + "/one.csv " + sweep).status, 0);
+    ASSERT_EQ(Sweep("--threads 2 --csv " + dir + "/two.csv " + sweep).status, 0);
+    ASSERT_EQ(Sweep("--threads 7 " + sweep).status, 0);
+    const std::string whole = Slurp(dir + "/one.csv");
+    EXPECT_EQ(Rows(whole).size(), 15u);
+    EXPECT_TRUE(Slurp(dir + "/two.csv") == whole);
+    EXPECT_TRUE(Slurp(dir + "/out") == whole);
+
+    std::string shards;
+    for (int k = 0; k < 4; ++k) {
+        const std::string name = dir + "/shard" + std::to_string(k) + ".csv";
+        ASSERT_EQ(
+            Sweep("--threads 2 --shard " + std::to_string(k) + "/4 --csv " + name + " " + sweep)
+                .status,
+            0);
+        shards += " " + name;
+    }
+    const Result merged = Sweep("merge" + shards);
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_TRUE(merged.out == whole);
+
+    const Result missing =
+        Sweep("merge " + dir + "/shard0.csv " + dir + "/shard2.csv " + dir + "/shard3.csv");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err,
+              "lv-sweep merge: 4 of the sweep's 15 points are in no shard: 1, 5, 9, 13\n");
+    const Result twice = Sweep("merge" + shards + " " + dir + "/shard1.csv");
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_NE(twice.err.find("point 1 is given twice: " + dir + "/shard1.csv, line 2 and "),
+              std::string::npos)
+        << twice.err;
+    // Another range of the same parameter, and the same range of another file.
+    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/other.csv " +
+                    "--quiet --time 15 --vary 'a(2,0)=2:2.7:5' --seeds 1:3 " + Chaotic)
+                  .status,
+              0);
+    const Result other = Sweep("merge " + dir + "/shard0.csv " + dir + "/other.csv " + dir +
+                               "/shard2.csv " + dir + "/shard3.csv");
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find(dir + "/other.csv, line 2: another sweep"), std::string::npos)
+        << other.err;
+    PFile changed;
+    changed.r[3] = "1.2700000000000001";
+    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/file.csv " +
+                    "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 " +
+                    Write("changed.p", changed.Text()))
+                  .status,
+              0);
+    EXPECT_EQ(Sweep("merge " + dir + "/shard0.csv " + dir + "/file.csv " + dir + "/shard2.csv " +
+                    dir + "/shard3.csv")
+                  .status,
+              1);
+    EXPECT_EQ(Sweep("merge " + dir + "/nowhere.csv").err.find("lv-sweep: Path not found: reading"),
+              0u);
+}
+
+TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string inErr;
+    };
+    const std::string endless = Write("endless.p", "c\n0 0 0.1\n\n\n\n");
+    const Case cases[] = {
+        {"--steps 0 " + Chaotic, 2, "--steps needs a whole number from 1 to 9223372036854775807"},
+        {"--steps 9223372036854775808 " + Chaotic, 2, "--steps"},
+        {"--style q " + Chaotic, 2, "--style is dat or p, not q"},
+        {"--continuous " + Chaotic, 2, "--continuous needs --steps N"},
+        {"--continuous --time 5 --steps 3 " + Chaotic, 2, "exclude each other"},
+        {"--bogus " + Chaotic, 2, "--bogus"},
+        {"--time", 2, "--time"},
+        {"--vary 'q(1)=1:2:3' " + Chaotic, 2, "--vary \"q(1)\": expected r(k)"},
+        {"--vary 'TotalTime=1:2:2' --time 5 " + Chaotic, 2, "leave out --time"},
+        {"--seeds 1:3 --vary 'x(0)=0:1:2' " + Chaotic, 2, "cannot go with it"},
+        {"--threads 0 " + Chaotic, 2, "--threads"},
+        {"--shard 2/2 " + Chaotic, 2, "0 <= K < N"},
+        {"--plot p.png " + Chaotic, 2, "--plot needs --vary or --seeds"},
+        {"", 2, "no parameter FILE given"},
+        {"merge", 2, "merge needs the shards' CSV files"},
+        {dir + "/missing.p", 1, "lv-sweep: File not found"},
+        {"--time soon " + Chaotic, 1, "lv-sweep: Type mismatch: --time"},
+        {"--window-time 40000 " + Chaotic, 1, "lv-sweep: Overflow: --window-time \"40000\""},
+        {"--vary 'r(7)=1:2:2' " + Chaotic, 1, "lv-sweep: --vary r(7): the file's rows are 0 to 3"},
+        {"--seeds 1:2 " + endless, 1,
+         "lv-sweep: the run time is 0, so the run is continuous: give --steps N"},
+        {"--vary 'r(0)=1:2:2' --time 1e20 " + Examples + "/chaotic-4.dat", 1,
+         "lv-sweep: the time step 0.01 is too small for t to reach the run time 1e+20"},
+        {"--csv " + dir + "/none/x.csv --steps 3 " + Chaotic, 1,
+         "lv-sweep: Path not found: writing \"" + dir + "/none/x.csv\""},
+    };
+    for (const Case& c : cases) {
+        const Result r = Sweep(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err.find("Usage: lv-sweep") != std::string::npos, c.status == 2) << c.args;
+    }
+    // Any step limit up to 2^63 - 1 runs; the run ends at the run time first.
+    const Result most = Sweep("--steps 9223372036854775807 --time 0.05 --style p " + Chaotic);
+    EXPECT_EQ(most.status, 0) << most.err;
+    EXPECT_EQ(Rows(most.out).at(0).at("steps"), "5");
+    const Result help = Sweep("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--vary NAME=FROM:TO:COUNT"), std::string::npos);
+    // A CSV that cannot be written leaves the one that was there.
+    Write("kept.csv", "old");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const Result denied = Sweep("--steps 3 --csv " + dir + "/kept.csv " + Chaotic);
+    fs::permissions(dir, fs::perms::owner_all);
+    if (geteuid() != 0) {
+        EXPECT_EQ(denied.status, 1);
+        EXPECT_EQ(Slurp(dir + "/kept.csv"), "old");
+    }
+}
+
+TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
+    struct Case {
+        std::string args;
+        QSize size;
+    };
+    const Case cases[] = {
+        {"--vary 'r(1)=0.6:0.8:4'", {960, 620}},
+        {"--vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1.3:1:4'", {960, 760}},
+        {"--seeds 1:12", {960, 620}},
+        {"--vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1.3:1:4'", {960, 760}},
+    };
+    for (const Case& c : cases) {
+        const std::string png = dir + "/plot.png";
+        fs::remove(png);
+        const Result r = Sweep("--time 30 --plot " + png + " " + c.args + " " + Chaotic);
+        ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err, "") << c.args;
+        EXPECT_EQ(Slurp(png).substr(0, 8), "\x89PNG\r\n\x1a\n") << c.args;
+        const QImage image(QString::fromStdString(png), "PNG");
+        EXPECT_EQ(image.size(), c.size) << c.args;
+    }
+    // The map's colour bar runs from blue through white to red.
+    const QImage map(QString::fromStdString(dir + "/plot.png"));
+    bool blue = false, red = false;
+    for (int y = 0; y < map.height(); ++y) {
+        for (int x = 0; x < map.width(); ++x) {
+            const QRgb p = map.pixel(x, y);
+            blue = blue || (qBlue(p) > 160 && qRed(p) < 50);
+            red = red || (qRed(p) > 160 && qBlue(p) < 50);
+        }
+    }
+    EXPECT_TRUE(blue && red);
+    EXPECT_EQ(Sweep("--time 30 --plot " + dir + "/none/p.png --seeds 1:2 " + Chaotic).status, 1);
+}
+
+}  // namespace
