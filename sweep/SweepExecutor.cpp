@@ -28,16 +28,23 @@ int Usable_Processors() {
 namespace {
 
 // What the workers and the delivering thread share: the shard's positions from `front` on,
-// each slot filled when its point is done.
+// each slot filled when its point is done. Waking a thread costs a system call and, on a
+// virtual machine, far more: so the delivering thread looks in on a timer, and is woken only
+// when a worker waits for room, when a worker fails and when the last point is done.
 struct ResultWindow {
     std::mutex lock;
-    std::condition_variable changed;
+    std::condition_variable ready;                 // the delivering thread waits here
+    std::condition_variable room;                  // workers wait here while the window is full
     std::deque<std::optional<PointResult>> slots;  // slots[i] is position front + i
     long long front = 0;                           // next position to deliver
     long long next = 0;                            // next position to hand out
+    long long finished = 0;                        // points done
+    int blocked = 0;                               // workers waiting for room
     std::exception_ptr failure;
     bool stop = false;
 };
+
+constexpr auto LookIn = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -58,7 +65,13 @@ void Run_Points(const SweepPoints& points, const BatchRunner& runner, int thread
             long long first;
             {
                 std::unique_lock<std::mutex> hold(w.lock);
-                w.changed.wait(hold, [&] { return w.stop || w.next < w.front + ahead; });
+                auto go = [&] { return w.stop || w.next < w.front + ahead; };
+                if (!go()) {
+                    ++w.blocked;
+                    w.ready.notify_one();
+                    w.room.wait(hold, go);
+                    --w.blocked;
+                }
                 if (w.stop || w.next >= count) return;
                 first = w.next;
                 w.next = std::min(count, first + batch);
@@ -73,7 +86,8 @@ void Run_Points(const SweepPoints& points, const BatchRunner& runner, int thread
                 std::lock_guard<std::mutex> hold(w.lock);
                 if (!w.failure) w.failure = std::current_exception();
                 w.stop = true;
-                w.changed.notify_all();
+                w.ready.notify_one();
+                w.room.notify_all();
                 return;
             }
             std::lock_guard<std::mutex> hold(w.lock);
@@ -82,7 +96,8 @@ void Run_Points(const SweepPoints& points, const BatchRunner& runner, int thread
                 if (w.slots.size() <= slot) w.slots.resize(slot + 1);
                 w.slots[slot] = std::move(batchResults[std::size_t(p - first)]);
             }
-            w.changed.notify_all();
+            w.finished += last - first;
+            if (w.finished == count || w.blocked > 0) w.ready.notify_one();
         }
     };
 
@@ -93,21 +108,23 @@ void Run_Points(const SweepPoints& points, const BatchRunner& runner, int thread
             std::lock_guard<std::mutex> hold(w.lock);
             w.stop = true;
         }
-        w.changed.notify_all();
+        w.room.notify_all();
         for (std::thread& t : workers) t.join();
     };
     try {
         for (int i = 0; i < threads; ++i) workers.emplace_back(work);
         std::unique_lock<std::mutex> hold(w.lock);
         while (w.front < count) {
-            w.changed.wait_for(hold, std::chrono::milliseconds(200),
-                               [&] { return w.failure || (!w.slots.empty() && w.slots.front()); });
+            w.ready.wait_for(hold, LookIn, [&] {
+                return w.failure || w.finished == count ||
+                       (w.blocked > 0 && !w.slots.empty() && w.slots.front());
+            });
             if (w.failure) break;
             while (!w.slots.empty() && w.slots.front()) {
                 PointResult r = std::move(*w.slots.front());
                 w.slots.pop_front();
                 ++w.front;
-                w.changed.notify_all();  // a worker may wait for room ahead
+                if (w.blocked > 0) w.room.notify_all();
                 hold.unlock();
                 deliver(r);
                 hold.lock();
