@@ -237,8 +237,11 @@ QImage mapPlot(const SweepPlotData& d) {
     double limit = 0;
     for (std::size_t c = 0; c < total.size(); ++c)
         if (ok[c] > 0) limit = std::max(limit, std::fabs(total[c] / double(ok[c])));
-    // A round limit, so that the colour bar's nine ticks fall on round numbers.
-    limit = limit > 0 ? roundStep(limit / 4) * 4 : 1;
+    // A round limit just above the largest exponent, in round steps that the colour bar's
+    // ticks mark.
+    const double barStep = limit > 0 ? roundStep(limit / 8) : 0.25;
+    const int barSteps = limit > 0 ? int(std::ceil(limit / barStep - 1e-9)) : 4;
+    limit = barStep * barSteps;
 
     QImage cells(int(cols), int(rows), QImage::Format_RGB32);
     if (cells.isNull()) throw LvError(ErrorKind::OutOfMemory, "making the map's cells");
@@ -297,7 +300,7 @@ QImage mapPlot(const SweepPlotData& d) {
     QFont font = bar->titleFont();
     font.setPointSizeF(11);
     bar->setTitleFont(font);
-    bar->setTickCount(9);
+    bar->setTickCount(2 * barSteps + 1);
     bar->setSize(22);
     QLinearGradient scale(0, 0, 0, 1);
     scale.setColorAt(0, Blue);
