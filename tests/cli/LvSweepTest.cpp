@@ -377,6 +377,20 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
     }
 }
 
+TEST_F(LvSweep, ProgressOnlyOnATerminal) {
+    const std::string sweep = "--seeds 1:400 --csv " + dir + "/p.csv " + Chaotic;
+    // `script` gives the program a terminal and copies what it writes there.
+    const Result shown =
+        Run("/usr/bin/script", "-qec \"'" + std::string(LV_SWEEP) + "' " + sweep + "\" /dev/null");
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("400 of 400 points, "), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find(" points/s, 0:00 left"), std::string::npos) << shown.out;
+    const Result quiet = Run("/usr/bin/script", "-qec \"'" + std::string(LV_SWEEP) + "' --quiet " +
+                                                    sweep + "\" /dev/null");
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(Sweep(sweep).err, "");
+}
+
 TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
     struct Case {
         std::string args;
