@@ -363,13 +363,16 @@ QImage histogramPlot(const SweepPlotData& d) {
     for (int b = 0; b < bins; ++b) {
         if (counts[std::size_t(b)] == 0) continue;
         const double left = from + width * b, right = left + width;
-        auto* top = new QLineSeries;
+        // The area does not own its lines: they are its children, to go with it.
+        auto* bar = new QAreaSeries;
+        auto* top = new QLineSeries(bar);
         top->append(left, double(counts[std::size_t(b)]));
         top->append(right, double(counts[std::size_t(b)]));
-        auto* bottom = new QLineSeries;
+        auto* bottom = new QLineSeries(bar);
         bottom->append(left, 0);
         bottom->append(right, 0);
-        auto* bar = new QAreaSeries(top, bottom);
+        bar->setUpperSeries(top);
+        bar->setLowerSeries(bottom);
         bar->setBrush(QColor(Exponent_Colour((left + right) / 2, limit)));
         bar->setPen(QPen(Ink, 1));
         attach(*chart, bar, x, y);
