@@ -28,6 +28,7 @@
 #include "ModelRun.h"
 #include "ModelView.h"
 #include "ParamFiles.h"
+#include "ProgramTest.h"
 #include "Random.h"
 #include "StripChart.h"
 
@@ -35,24 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string Examples = LV_EXAMPLES;
-
-struct Result {
-    int status;  // the exit status, or -1 when it was killed
-    std::string out, err;
-    long maxRssKb = 0;  // the most memory it (or anything it started) held at once
-};
-
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer reserves terabytes of address space up front: no limit on it can hold.
-constexpr bool AddressSpaceCanBeLimited = false;
-#else
-constexpr bool AddressSpaceCanBeLimited = true;
-#endif
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The core's side of a run: the chart into an image, a step count, a stop after N steps.
 class DirectView : public ModelView {
@@ -122,45 +105,13 @@ std::vector<double> Array(const std::string& json, const std::string& key) {
     return v;
 }
 
-class LvRun : public ::testing::Test {
+class LvRun : public ProgramTest {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/lv-run-XXXXXX";
-        dir = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // lv-run with `args` as bash reads them (so <(...) works), standard output redirected by
-    // `out`. With `memoryMb`, its address space is limited to that. Killed after `seconds`
-    // if it hangs.
+    // lv-run; see Run_Program.
     Result Run(const std::string& args, std::size_t memoryMb = 0, unsigned seconds = 120,
                const std::string& out = "") {
-        const std::string cmd = std::string("exec '") + LV_RUN + "' " + args + " " +
-                                (out.empty() ? ">" + dir + "/out" : out) + " 2>" + dir + "/err";
-        ::unlink((dir + "/out").c_str());
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-            if (memoryMb > 0 && AddressSpaceCanBeLimited) {
-                const rlimit limit{memoryMb << 20, memoryMb << 20};
-                ::setrlimit(RLIMIT_AS, &limit);
-            }
-            ::alarm(seconds);
-            ::execl("/bin/bash", "bash", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        int raw = 0;
-        rusage usage{};
-        ::wait4(child, &raw, 0, &usage);
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err"),
-                usage.ru_maxrss};
+        return Run_Program(LV_RUN, args, memoryMb, seconds, out);
     }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << text;
-        return dir + "/" + name;
-    }
-    std::string dir;
-    std::string cwd;  // where lv-run starts, when not here
 };
 
 TEST_F(LvRun, ShippedFilesGiveWhatTheCoreGives) {

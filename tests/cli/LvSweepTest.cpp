@@ -13,20 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTest.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 const std::string Examples = LV_EXAMPLES;
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The fields of one CSV record (no quoted line breaks in these tests' rows).
 std::vector<std::string> Fields(const std::string& line) {
@@ -121,25 +113,14 @@ struct PFile {
     }
 };
 
-class LvSweep : public ::testing::Test {
+class LvSweep : public ProgramTest {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/lv-sweep-XXXXXX";
-        dir = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Result Run(const std::string& program, const std::string& args) {
-        const std::string cmd =
-            "'" + program + "' " + args + " >" + dir + "/out 2>" + dir + "/err </dev/null";
-        const int raw = std::system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err")};
-    }
-    Result Sweep(const std::string& args) { return Run(LV_SWEEP, args); }
-    Result LvRun(const std::string& args) { return Run(LV_RUN, args); }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << text;
-        return dir + "/" + name;
+    Result Sweep(const std::string& args) { return Run_Program(LV_SWEEP, args); }
+    Result LvRun(const std::string& args) { return Run_Program(LV_RUN, args); }
+    // lv-sweep with a terminal for its output, which `script` gives it and copies out.
+    Result OnTerminal(const std::string& args) {
+        return Run_Program("/usr/bin/script",
+                           "-qec \"'" + std::string(LV_SWEEP) + "' " + args + "\" /dev/null");
     }
 
     // Each row against lv-run on a file holding the row's values: the same texts for LE,
@@ -173,8 +154,6 @@ class LvSweep : public ::testing::Test {
             }
         }
     }
-
-    std::string dir;
 };
 
 const std::string Chaotic = Examples + "/chaotic-4.p";
@@ -379,14 +358,11 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
 
 TEST_F(LvSweep, ProgressOnlyOnATerminal) {
     const std::string sweep = "--seeds 1:400 --csv " + dir + "/p.csv " + Chaotic;
-    // `script` gives the program a terminal and copies what it writes there.
-    const Result shown =
-        Run("/usr/bin/script", "-qec \"'" + std::string(LV_SWEEP) + "' " + sweep + "\" /dev/null");
+    const Result shown = OnTerminal(sweep);
     ASSERT_EQ(shown.status, 0) << shown.err;
     EXPECT_NE(shown.out.find("400 of 400 points, "), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find(" points/s, 0:00 left"), std::string::npos) << shown.out;
-    const Result quiet = Run("/usr/bin/script", "-qec \"'" + std::string(LV_SWEEP) + "' --quiet " +
-                                                    sweep + "\" /dev/null");
+    const Result quiet = OnTerminal("--quiet " + sweep);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(Sweep(sweep).err, "");
 }
