@@ -181,8 +181,12 @@ QImage linePlot(const SweepPlotData& d) {
     const auto [vMin, vMax] = std::minmax_element(values.begin(), values.end());
     QValueAxis* x =
         valueAxis(*chart, text(d.names[0]), padded(*vMin, *vMax, 0.03), Qt::AlignBottom);
-    QValueAxis* y = valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"),
-                              padded(low, high, 0.08), Qt::AlignLeft);
+    // Failed points sit on a strip of their own below the lowest exponent.
+    std::pair<double, double> range = padded(low, high, 0.08);
+    const double strip = (range.second - range.first) * 0.06;
+    if (sum.failed > 0) range.first -= strip;
+    QValueAxis* y =
+        valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"), range, Qt::AlignLeft);
 
     zeroLine(*chart, x, y, {x->min(), 0}, {x->max(), 0});
     // The line breaks where a value has no exponent.
@@ -190,10 +194,14 @@ QImage linePlot(const SweepPlotData& d) {
     long long previous = -2;
     for (const auto& [cell, sc] : byValue) {
         if (cell != previous + 1 || line == nullptr) {
+            const bool first = line == nullptr;
             line = new QLineSeries;
             line->setPen(QPen(Ink, 1.5));
             attach(*chart, line, x, y);
-            hideFromLegend(*chart, line);
+            if (first && d.seeds > 1)
+                line->setName(QStringLiteral("mean of the %1 seeds").arg(d.seeds));
+            else
+                hideFromLegend(*chart, line);
         }
         line->append(values[std::size_t(cell)], sc.first / double(sc.second));
         previous = cell;
@@ -206,7 +214,7 @@ QImage linePlot(const SweepPlotData& d) {
     for (const PlotPoint& p : d.points) {
         const double v = values[std::size_t(p.cell[0])];
         if (!p.LE)
-            failed->append(v, y->min());
+            failed->append(v, range.first + strip / 2);
         else
             (*p.LE > 0 ? positive : negative)->append(v, *p.LE);
     }
