@@ -9,6 +9,23 @@
 #include "RunLength.h"
 #include "SweepView.h"
 
+namespace {
+
+// The thread's initialisers draw from a generator seeded with `seed` while this lives, as
+// `lv-run --seed` makes them, and from the default one after.
+class SeededSource {
+  public:
+    explicit SeededSource(uint32_t seed) : source_(seed) { Set_Random_Source(&source_); }
+    ~SeededSource() { Set_Random_Source(nullptr); }
+    SeededSource(const SeededSource&) = delete;
+    SeededSource& operator=(const SeededSource&) = delete;
+
+  private:
+    Mt19937Random source_;
+};
+
+}  // namespace
+
 SweepBase SweepBase::From_Globals() {
     SweepBase b;
     b.table = Species;
@@ -42,15 +59,8 @@ int16_t SweepRun::load(const SweepPoint& point) const {
     }
     const int16_t plotInterval = Plot_Interval(base_.windowTime, dt, base_.chartWidth);
     if (point.seed) {
-        Mt19937Random seeded(*point.seed);
-        Set_Random_Source(&seeded);
-        try {
-            Random_Populations(Nanimals);
-        } catch (...) {
-            Set_Random_Source(nullptr);
-            throw;
-        }
-        Set_Random_Source(nullptr);
+        const SeededSource seeded(*point.seed);
+        Random_Populations(Nanimals);
     }
     return plotInterval;
 }
