@@ -49,18 +49,7 @@ std::string Json_Number(double v) {
 // A run lv-run will not start: it could only end by --steps.
 void Check_The_Run_Ends(const Options& o) {
     if (o.steps) return;
-    if (!(TotalTime > 0))
-        throw UsageError{"the run time is " + Json_Number(TotalTime) +
-                         ", so the run is continuous: give --steps N"};
-    if (!(dt > 0))
-        throw UsageError{"the run would never end: with a time step dt of " + Json_Number(dt) +
-                         ", t (the running sum of dt) never reaches the run time " +
-                         Json_Number(TotalTime) + ": give --steps N to end it after N steps"};
-    if (!Run_Time_Reachable(TotalTime, dt))
-        throw UsageError{"the run would never end: t, the running sum of dt = " + Json_Number(dt) +
-                         ", stops growing at " + Json_Number(Running_Sum_Limit(dt)) +
-                         " (where t + dt == t), short of the run time " + Json_Number(TotalTime) +
-                         ": give --steps N to end it after N steps"};
+    if (const std::optional<std::string> why = Endless_Run(TotalTime, dt)) throw UsageError{*why};
 }
 
 // Standard output as the result's one way out: a write that fails (a full disk, a closed

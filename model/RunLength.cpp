@@ -8,10 +8,10 @@ std::optional<std::string> Endless_Run(double TotalTime, double dt) {
         return "the run time is " + Format_Digits17(TotalTime) + ", so the run is continuous" +
                steps;
     if (!(dt > 0))
-        return "the time step is " + Format_Digits17(dt) + ", so t never reaches the run time " +
-               Format_Digits17(TotalTime) + steps;
+        return "the run would never end: the time step is " + Format_Digits17(dt) +
+               ", so t never reaches the run time " + Format_Digits17(TotalTime) + steps;
     if (Run_Time_Reachable(TotalTime, dt)) return std::nullopt;
-    return "the time step " + Format_Digits17(dt) + " is too small for t to reach the run time " +
-           Format_Digits17(TotalTime) + " (t + dt == t from " +
-           Format_Digits17(Running_Sum_Limit(dt)) + " on)" + steps;
+    return "the run would never end: the time step " + Format_Digits17(dt) +
+           " is too small for t to reach the run time " + Format_Digits17(TotalTime) +
+           " (t + dt == t from " + Format_Digits17(Running_Sum_Limit(dt)) + " on)" + steps;
 }

@@ -278,7 +278,9 @@ TEST_F(LvRun, EndlessOrHugeLinesFailAtCharacter32768InLittleMemory) {
         EXPECT_EQ(r.status, 1) << args << ": " << r.err;
         EXPECT_EQ(r.err.rfind("lv-run: Overflow: ", 0), 0u) << args << ": " << r.err;
         EXPECT_NE(r.err.find(inErr), std::string::npos) << args << ": " << r.err;
-        if (AddressSpaceCanBeLimited) EXPECT_LT(r.maxRssKb, 50 * 1024) << args;
+        if (AddressSpaceCanBeLimited) {
+            EXPECT_LT(r.maxRssKb, 50 * 1024) << args;
+        }
     }
 }
 
@@ -352,10 +354,10 @@ TEST_F(LvRun, RunsThatCouldNeverEndAreRefusedBeforeTheFirstStep) {
     };
     const Case refused[] = {
         // t + 0.01 == t from 2^47 = 140737488355328 on.
-        {"--time 1e20 " + file, "stops growing at 140737488355328 (where t + dt == t)"},
-        {"--time 140737488355329 " + file, "short of the run time 140737488355329"},
-        {Write("back.p", "c\n0 10 -0.01\n\n\n\n"), "a time step dt of -0.01"},
-        {"--window-time 0 " + Write("tiny.p", "c\n0 1 1e-300\n\n\n\n"), "stops growing at"},
+        {"--time 1e20 " + file, "(t + dt == t from 140737488355328 on)"},
+        {"--time 140737488355329 " + file, "to reach the run time 140737488355329 (t + dt"},
+        {Write("back.p", "c\n0 10 -0.01\n\n\n\n"), "the time step is -0.01, so t never"},
+        {"--window-time 0 " + Write("tiny.p", "c\n0 1 1e-300\n\n\n\n"), "is too small for t"},
     };
     for (const Case& c : refused) {
         const Result r = Run("--image " + image + " " + c.args);

@@ -417,12 +417,13 @@ TEST(RunLength, EndlessRunsAreKnownBeforeTheFirstStep) {
               "the run time is -1, so the run is continuous: give --steps N");
     EXPECT_EQ(Endless_Run(0, 0.01), "the run time is 0, so the run is continuous: give --steps N");
     EXPECT_EQ(Endless_Run(800, 0),
-              "the time step is 0, so t never reaches the run time 800: give --steps N");
+              "the run would never end: the time step is 0, so t never reaches the run time 800: "
+              "give --steps N");
     EXPECT_TRUE(Endless_Run(800, -0.01));
     EXPECT_TRUE(Endless_Run(800, std::nan("")));
     EXPECT_EQ(Endless_Run(1e20, 0.01),
-              "the time step 0.01 is too small for t to reach the run "
-              "time 1e+20 (t + dt == t before the end): give --steps N");
+              "the run would never end: the time step 0.01 is too small for t to reach the run "
+              "time 1e+20 (t + dt == t from 140737488355328 on): give --steps N");
     EXPECT_FALSE(Endless_Run(800, 0.01));
     EXPECT_FALSE(Endless_Run(0.001, 0.01));  // one step
     EXPECT_FALSE(Endless_Run(4.9e-324, 4.9e-324));

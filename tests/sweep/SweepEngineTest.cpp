@@ -316,7 +316,8 @@ TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
          "Invalid procedure call or argument: the run time is 0, so the run is continuous: give "
          "--steps N"},
         {chaoticFour(), "dt", 1e-18,
-         "Invalid procedure call or argument: the time step 1.0000000000000001e-18 is too small"},
+         "Invalid procedure call or argument: the run would never end: the time step "
+         "1.0000000000000001e-18 is too small"},
     };
     for (const Case& c : cases) {
         const SweepParameter p = SweepParameter::Parse(c.parameter);
