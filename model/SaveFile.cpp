@@ -12,17 +12,7 @@
 
 namespace {
 
-[[noreturn]] void fail(int err, const std::string& path) {
-    throw File_Error(err, "writing " + Quote_For_Message(path, 200));
-}
-
-void writeStraight(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) fail(errno, path);
-    const int err = Write_All(fd, bytes);
-    if (::close(fd) != 0 && err == 0 && errno != EINTR) fail(errno, path);
-    if (err) fail(err, path);
-}
+constexpr std::size_t BufferSize = 1 << 16;
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -44,39 +34,85 @@ int Write_All(int fd, std::string_view bytes) {
     return 0;
 }
 
-void Save_File(const std::string& path, std::string_view bytes) {
-    std::string target = path;
+SaveFile::SaveFile(const std::string& path) : path_(path), target_(path) {
     struct stat st {};
     // A link stays a link: the file it leads to is the one replaced.
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
+            target_ = real;
             std::free(real);
         }
     }
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) fail(EISDIR, path);
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) fail(EISDIR);
     // A device or a pipe cannot be replaced and is never left half a file.
-    if (exists && !S_ISREG(st.st_mode)) return writeStraight(target, bytes);
-
+    if (exists && !S_ISREG(st.st_mode)) {
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd_ < 0) fail(errno);
+        return;
+    }
+    keepMode_ = exists;
+    mode_ = st.st_mode & 07777;
     static std::atomic<unsigned> counter{0};
-    const std::string folder = folderOf(target);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temp = folder + "/.lv-save-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1)) + ".tmp";
+    const std::string folder = folderOf(target_);
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        temp_ = folder + "/.lv-save-" + std::to_string(::getpid()) + "-" +
+                std::to_string(counter.fetch_add(1)) + ".tmp";
         // 0666 less the umask: the permissions any new file of the user's gets.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt == 100)) fail(errno, path);
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+            temp_.clear();
+            fail(errno);
+        }
     }
-    int err = Write_All(fd, bytes);
-    if (!err && ::fsync(fd) != 0) err = errno;
-    if (!err && exists) (void)::fchmod(fd, st.st_mode & 07777);  // the old file's permissions
-    if (::close(fd) != 0 && !err && errno != EINTR) err = errno;
-    if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        fail(err, path);
+}
+
+SaveFile::~SaveFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void SaveFile::fail(int err) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    throw File_Error(err, "writing " + Quote_For_Message(path_, 200));
+}
+
+void SaveFile::flush() {
+    if (const int err = Write_All(fd_, buffer_)) fail(err);
+    buffer_.clear();
+}
+
+void SaveFile::Write(std::string_view bytes) {
+    if (fd_ < 0) fail(EBADF);  // after a failure or a commit
+    if (buffer_.size() + bytes.size() > BufferSize) {
+        flush();
+        if (bytes.size() > BufferSize) {
+            if (const int err = Write_All(fd_, bytes)) fail(err);
+            return;
+        }
     }
+    buffer_.append(bytes);
+}
+
+void SaveFile::Commit() {
+    if (fd_ < 0) fail(EBADF);
+    flush();
+    if (!temp_.empty()) {
+        if (::fsync(fd_) != 0) fail(errno);
+        if (keepMode_) (void)::fchmod(fd_, mode_);  // the old file's permissions
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) fail(errno);
+    if (!temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+    temp_.clear();
+}
+
+void Save_File(const std::string& path, std::string_view bytes) {
+    SaveFile file(path);
+    file.Write(bytes);
+    file.Commit();
 }

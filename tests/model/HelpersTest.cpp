@@ -359,6 +359,34 @@ TEST_F(SaveFileTest, NamesAreUsedByteForByteAndLinksStayLinks) {
     EXPECT_EQ(read(odd), "through the link");
 }
 
+TEST_F(SaveFileTest, AFileWrittenInPiecesAppearsOnlyWhenCommitted) {
+    const std::filesystem::path path = dir / "history.csv";
+    write(path, "the old history");
+    std::string whole;
+    {
+        SaveFile file(path.string());
+        for (int i = 0; i < 20000; ++i) {  // more than the buffer holds
+            const std::string row = "row " + std::to_string(i) + "\n";
+            file.Write(row);
+            whole += row;
+        }
+        EXPECT_EQ(read(path), "the old history");
+        EXPECT_EQ(entries().size(), 2u);  // the new file beside it
+        file.Commit();
+    }
+    EXPECT_EQ(read(path), whole);
+    // Dropped without Commit (a run that failed): the file stays as it was, nothing is left.
+    {
+        SaveFile file(path.string());
+        file.Write("half a history");
+    }
+    EXPECT_EQ(read(path), whole);
+    EXPECT_EQ(entries(), std::vector<std::string>{"history.csv"});
+    // A name that cannot be written fails when the file is opened, before any work.
+    EXPECT_EQ(kindOf([&] { SaveFile file((dir / "none" / "h.csv").string()); }),
+              ErrorKind::PathNotFound);
+}
+
 TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileAndNothingElse) {
     const std::filesystem::path old = dir / "old.bmp";
     write(old, "the old picture");
