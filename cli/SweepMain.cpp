@@ -2,7 +2,6 @@
 // random initial populations for a range of seeds) in one process on every processor, and
 // writes one CSV row a point; `lv-sweep merge` joins the shards of a sweep run apart.
 
-#include <QApplication>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "LvError.h"
 #include "ParamFiles.h"
 #include "PlotInterval.h"
+#include "PlotParts.h"
 #include "RunOptions.h"
 #include "SaveFile.h"
 #include "SweepCsv.h"
@@ -205,17 +205,7 @@ int sweep(const SweepOptions& o) {
     else
         flushOut();
     if (plot) {
-        // Qt Charts needs an application object; off screen, so that no display is needed.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        int argc = 1;
-        char name[] = "lv-sweep";
-        char* argv[] = {name, nullptr};
-        // Qt's own notes (a missing runtime folder and the like) say nothing about the plot.
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                std::cerr << "lv-sweep: " << m.toStdString() << "\n";
-        });
-        QApplication app(argc, argv);
+        const PlotApplication plotting("lv-sweep");
         Save_Png(Sweep_Plot(*plot), *o.plot);
     }
     return 0;

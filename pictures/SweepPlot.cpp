@@ -15,131 +15,12 @@
 #include <map>
 
 #include "LvError.h"
+#include "PlotParts.h"
 
 namespace {
 
-const QColor Blue(33, 102, 172), Red(178, 24, 43), Ink(60, 60, 60);
-const QColor FailedGrey(110, 110, 110), MissingGrey(215, 215, 215);
-
-QColor mix(const QColor& from, const QColor& to, double share) {
-    auto channel = [share](int a, int b) { return int(std::lround(a + (b - a) * share)); };
-    return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()),
-                  channel(from.blue(), to.blue()));
-}
-
 QString text(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// A range for an axis holding [low, high], with a margin, never empty.
-std::pair<double, double> padded(double low, double high, double share) {
-    if (!(high > low)) {
-        const double half = low != 0 ? std::fabs(low) * 0.1 : 0.5;
-        return {low - half, high + half};
-    }
-    const double pad = (high - low) * share;
-    return {low - pad, high + pad};
-}
-
-// The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least `raw` (> 0).
-double roundStep(double raw) {
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 2.5, 5.0})
-        if (m * magnitude >= raw) return m * magnitude;
-    return 10 * magnitude;
-}
-
-QValueAxis* valueAxis(QChart& chart, const QString& title, std::pair<double, double> range,
-                      Qt::Alignment side) {
-    auto* axis = new QValueAxis;
-    axis->setTitleText(title);
-    axis->setRange(range.first, range.second);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    // Ticks at round numbers, about eight along the axis.
-    const double span = range.second - range.first;
-    const double raw = span / 8;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = magnitude;
-    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
-        step = m * magnitude;
-        if (step >= raw) break;
-    }
-    axis->setTickInterval(step);
-    axis->setTickAnchor(std::floor(range.first / step) * step);
-    const int decimals =
-        std::max(0, int(-std::floor(std::log10(step) + 1e-9)) + (step / magnitude == 2.5 ? 1 : 0));
-    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
-    QFont font = axis->titleFont();
-    font.setPointSizeF(11);
-    axis->setTitleFont(font);
-    chart.addAxis(axis, side);
-    return axis;
-}
-
-QChart* newChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    QFont font = chart->titleFont();
-    font.setPointSizeF(12);
-    font.setBold(true);
-    chart->setTitleFont(font);
-    chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(12, 8, 12, 8));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
-}
-
-void attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart.addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
-
-void hideFromLegend(QChart& chart, QAbstractSeries* series) {
-    for (QLegendMarker* m : chart.legend()->markers(series)) m->setVisible(false);
-}
-
-QLineSeries* zeroLine(QChart& chart, QAbstractAxis* x, QAbstractAxis* y, QPointF from, QPointF to) {
-    auto* line = new QLineSeries;
-    line->setName(QStringLiteral("LE = 0"));
-    line->append(from);
-    line->append(to);
-    QPen pen(QColor(120, 120, 120), 1.2, Qt::DashLine);
-    line->setPen(pen);
-    attach(chart, line, x, y);
-    return line;
-}
-
-QScatterSeries* dots(const QString& name, const QColor& colour, double size,
-                     QScatterSeries::MarkerShape shape = QScatterSeries::MarkerShapeCircle) {
-    auto* s = new QScatterSeries;
-    s->setName(name);
-    s->setColor(colour);
-    s->setBorderColor(colour.darker(130));
-    s->setMarkerSize(size);
-    s->setMarkerShape(shape);
-    return s;
-}
-
-// The chart laid out at `size` and painted into an image, off screen.
-QImage render(QChart* chart, QSize size, const std::function<void(QChart&)>& afterLayout = {}) {
-    QGraphicsScene scene;
-    scene.addItem(chart);  // the scene owns the chart from here
-    chart->setGeometry(0, 0, size.width(), size.height());
-    chart->layout()->activate();
-    if (afterLayout) {
-        afterLayout(*chart);
-        chart->layout()->activate();
-    }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) throw LvError(ErrorKind::OutOfMemory, "making the plot's image");
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
-    painter.end();
-    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 QString countsNote(long long shown, long long failed, long long total) {
@@ -166,8 +47,8 @@ QImage linePlot(const SweepPlotData& d) {
     const Summary sum = summarise(d);
     const std::vector<double>& values = d.axisValues[0];
     QChart* chart =
-        newChart(text("Lyapunov exponent against " + d.names[0] + " \u2014 " + d.subject) + " (" +
-                 countsNote(sum.shown, sum.failed, d.totalPoints) + ")");
+        Plot_Chart(text("Lyapunov exponent against " + d.names[0] + " \u2014 " + d.subject) + " (" +
+                   countsNote(sum.shown, sum.failed, d.totalPoints) + ")");
     double low = 0, high = 0;
     std::map<long long, std::pair<double, long long>> byValue;  // sum and count of LE
     for (const PlotPoint& p : d.points) {
@@ -180,15 +61,15 @@ QImage linePlot(const SweepPlotData& d) {
     }
     const auto [vMin, vMax] = std::minmax_element(values.begin(), values.end());
     QValueAxis* x =
-        valueAxis(*chart, text(d.names[0]), padded(*vMin, *vMax, 0.03), Qt::AlignBottom);
+        Plot_Value_Axis(*chart, text(d.names[0]), Plot_Padded(*vMin, *vMax, 0.03), Qt::AlignBottom);
     // Failed points sit on a strip of their own below the lowest exponent.
-    std::pair<double, double> range = padded(low, high, 0.08);
+    std::pair<double, double> range = Plot_Padded(low, high, 0.08);
     const double strip = (range.second - range.first) * 0.06;
     if (sum.failed > 0) range.first -= strip;
     QValueAxis* y =
-        valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"), range, Qt::AlignLeft);
+        Plot_Value_Axis(*chart, QStringLiteral("LE (Lyapunov exponent)"), range, Qt::AlignLeft);
 
-    zeroLine(*chart, x, y, {x->min(), 0}, {x->max(), 0});
+    Plot_Zero_Line(*chart, x, y, {x->min(), 0}, {x->max(), 0});
     // The line breaks where a value has no exponent.
     QLineSeries* line = nullptr;
     long long previous = -2;
@@ -196,21 +77,21 @@ QImage linePlot(const SweepPlotData& d) {
         if (cell != previous + 1 || line == nullptr) {
             const bool first = line == nullptr;
             line = new QLineSeries;
-            line->setPen(QPen(Ink, 1.5));
-            attach(*chart, line, x, y);
+            line->setPen(QPen(Plot_Ink, 1.5));
+            Plot_Attach(*chart, line, x, y);
             if (first && d.seeds > 1)
                 line->setName(QStringLiteral("mean of the %1 seeds").arg(d.seeds));
             else
-                hideFromLegend(*chart, line);
+                Plot_Hide_From_Legend(*chart, line);
         }
         line->append(values[std::size_t(cell)], sc.first / double(sc.second));
         previous = cell;
     }
     const double size = d.seeds > 1 ? 5 : 8;
-    QScatterSeries* negative = dots(QStringLiteral("LE \u2264 0"), Blue, size);
-    QScatterSeries* positive = dots(QStringLiteral("LE > 0"), Red, size);
-    QScatterSeries* failed =
-        dots(QStringLiteral("failed"), FailedGrey, 9, QScatterSeries::MarkerShapeTriangle);
+    QScatterSeries* negative = Plot_Dots(QStringLiteral("LE \u2264 0"), Plot_Blue, size);
+    QScatterSeries* positive = Plot_Dots(QStringLiteral("LE > 0"), Plot_Red, size);
+    QScatterSeries* failed = Plot_Dots(QStringLiteral("failed"), Plot_Failed_Grey, 9,
+                                       QScatterSeries::MarkerShapeTriangle);
     for (const PlotPoint& p : d.points) {
         const double v = values[std::size_t(p.cell[0])];
         if (!p.LE)
@@ -218,11 +99,11 @@ QImage linePlot(const SweepPlotData& d) {
         else
             (*p.LE > 0 ? positive : negative)->append(v, *p.LE);
     }
-    attach(*chart, negative, x, y);
-    attach(*chart, positive, x, y);
-    attach(*chart, failed, x, y);
-    if (failed->count() == 0) hideFromLegend(*chart, failed);
-    return render(chart, QSize(960, 620));
+    Plot_Attach(*chart, negative, x, y);
+    Plot_Attach(*chart, positive, x, y);
+    Plot_Attach(*chart, failed, x, y);
+    if (failed->count() == 0) Plot_Hide_From_Legend(*chart, failed);
+    return Plot_Render(chart, QSize(960, 620));
 }
 
 // LE over the grid of two parameters, the first across, the second up: one cell a grid point
@@ -247,7 +128,7 @@ QImage mapPlot(const SweepPlotData& d) {
         if (ok[c] > 0) limit = std::max(limit, std::fabs(total[c] / double(ok[c])));
     // A round limit just above the largest exponent, in round steps that the colour bar's
     // ticks mark.
-    const double barStep = limit > 0 ? roundStep(limit / 8) : 0.25;
+    const double barStep = limit > 0 ? Plot_Round_Step(limit / 8) : 0.25;
     const int barSteps = limit > 0 ? int(std::ceil(limit / barStep - 1e-9)) : 4;
     limit = barStep * barSteps;
 
@@ -261,10 +142,10 @@ QImage mapPlot(const SweepPlotData& d) {
             if (ok[c] > 0) {
                 colour = Exponent_Colour(total[c] / double(ok[c]), limit);
             } else if (ran[c] > 0) {
-                colour = FailedGrey.rgb();
+                colour = Plot_Failed_Grey.rgb();
                 anyFailed = true;
             } else {
-                colour = MissingGrey.rgb();
+                colour = Plot_Missing_Grey.rgb();
                 anyMissing = true;
             }
             cells.setPixel(int(i), int(rows - 1 - j), colour);
@@ -276,15 +157,15 @@ QImage mapPlot(const SweepPlotData& d) {
     title += " (" + countsNote(sum.shown, sum.failed, d.totalPoints);
     if (d.seeds > 1) title += QStringLiteral(", mean of %1 seeds a cell").arg(d.seeds);
     title += ")";
-    QChart* chart = newChart(title);
+    QChart* chart = Plot_Chart(title);
     auto cellRange = [](const std::vector<double>& v) {
-        if (v.size() < 2) return padded(v[0], v[0], 0);
+        if (v.size() < 2) return Plot_Padded(v[0], v[0], 0);
         const double half = (v.back() - v.front()) / double(v.size() - 1) / 2;
         return std::pair<double, double>(std::min(v.front(), v.back()) - std::fabs(half),
                                          std::max(v.front(), v.back()) + std::fabs(half));
     };
-    QValueAxis* x = valueAxis(*chart, text(d.names[0]), cellRange(xs), Qt::AlignBottom);
-    QValueAxis* y = valueAxis(*chart, text(d.names[1]), cellRange(ys), Qt::AlignLeft);
+    QValueAxis* x = Plot_Value_Axis(*chart, text(d.names[0]), cellRange(xs), Qt::AlignBottom);
+    QValueAxis* y = Plot_Value_Axis(*chart, text(d.names[1]), cellRange(ys), Qt::AlignLeft);
     x->setGridLineVisible(false);
     y->setGridLineVisible(false);
     // A descending axis (TO < FROM) is drawn ascending: its cells go the other way.
@@ -292,14 +173,14 @@ QImage mapPlot(const SweepPlotData& d) {
     if (ys.size() > 1 && ys.back() < ys.front()) cells = cells.mirrored(false, true);
 
     // The legend's grey squares, and the series the colour bar belongs to.
-    QScatterSeries* failed =
-        dots(QStringLiteral("failed"), FailedGrey, 12, QScatterSeries::MarkerShapeRectangle);
-    QScatterSeries* missing = dots(QStringLiteral("not in this shard"), MissingGrey, 12,
-                                   QScatterSeries::MarkerShapeRectangle);
-    attach(*chart, failed, x, y);
-    attach(*chart, missing, x, y);
-    if (!anyFailed) hideFromLegend(*chart, failed);
-    if (!anyMissing) hideFromLegend(*chart, missing);
+    QScatterSeries* failed = Plot_Dots(QStringLiteral("failed"), Plot_Failed_Grey, 12,
+                                       QScatterSeries::MarkerShapeRectangle);
+    QScatterSeries* missing = Plot_Dots(QStringLiteral("not in this shard"), Plot_Missing_Grey, 12,
+                                        QScatterSeries::MarkerShapeRectangle);
+    Plot_Attach(*chart, failed, x, y);
+    Plot_Attach(*chart, missing, x, y);
+    if (!anyFailed) Plot_Hide_From_Legend(*chart, failed);
+    if (!anyMissing) Plot_Hide_From_Legend(*chart, missing);
     if (!anyFailed && !anyMissing) chart->legend()->hide();
 
     auto* bar = new QColorAxis;
@@ -311,14 +192,14 @@ QImage mapPlot(const SweepPlotData& d) {
     bar->setTickCount(2 * barSteps + 1);
     bar->setSize(22);
     QLinearGradient scale(0, 0, 0, 1);
-    scale.setColorAt(0, Blue);
+    scale.setColorAt(0, Plot_Blue);
     scale.setColorAt(0.5, Qt::white);
-    scale.setColorAt(1, Red);
+    scale.setColorAt(1, Plot_Red);
     bar->setGradient(scale);
     chart->addAxis(bar, Qt::AlignRight);
     failed->attachAxis(bar);
 
-    return render(chart, QSize(960, 760), [&cells](QChart& c) {
+    return Plot_Render(chart, QSize(960, 760), [&cells](QChart& c) {
         // The cells fill the plot area exactly, one image pixel a cell, unsmoothed.
         const QRectF area = c.plotArea();
         QBrush brush(cells);
@@ -343,7 +224,7 @@ QImage histogramPlot(const SweepPlotData& d) {
             QStringLiteral(", seeds %1 to %2").arg(d.seedRange->first).arg(d.seedRange->second);
     title += text(" \u2014 " + d.subject) + " (" +
              countsNote(sum.shown, sum.failed, d.totalPoints) + ")";
-    QChart* chart = newChart(title);
+    QChart* chart = Plot_Chart(title);
     chart->legend()->hide();
 
     double low = 0, high = 0;
@@ -352,17 +233,17 @@ QImage histogramPlot(const SweepPlotData& d) {
         low = *lo;
         high = *hi;
     }
-    const auto [from, to] = padded(low, high, 0.0);
+    const auto [from, to] = Plot_Padded(low, high, 0.0);
     const int bins = int(std::clamp<double>(std::ceil(std::sqrt(double(le.size()))), 5, 60));
     const double width = (to - from) / bins;
     std::vector<long long> counts(std::size_t(bins), 0);
     for (double v : le) counts[std::size_t(std::clamp(int((v - from) / width), 0, bins - 1))]++;
     const long long most = le.empty() ? 1 : *std::max_element(counts.begin(), counts.end());
 
-    QValueAxis* x = valueAxis(*chart, QStringLiteral("LE (Lyapunov exponent)"),
-                              {from - width / 2, to + width / 2}, Qt::AlignBottom);
+    QValueAxis* x = Plot_Value_Axis(*chart, QStringLiteral("LE (Lyapunov exponent)"),
+                                    {from - width / 2, to + width / 2}, Qt::AlignBottom);
     QValueAxis* y =
-        valueAxis(*chart, QStringLiteral("runs"), {0, double(most) * 1.08}, Qt::AlignLeft);
+        Plot_Value_Axis(*chart, QStringLiteral("runs"), {0, double(most) * 1.08}, Qt::AlignLeft);
     if (y->tickInterval() < 1) {
         y->setTickInterval(1);
         y->setLabelFormat(QStringLiteral("%.0f"));
@@ -382,18 +263,20 @@ QImage histogramPlot(const SweepPlotData& d) {
         bar->setUpperSeries(top);
         bar->setLowerSeries(bottom);
         bar->setBrush(QColor(Exponent_Colour((left + right) / 2, limit)));
-        bar->setPen(QPen(Ink, 1));
-        attach(*chart, bar, x, y);
+        bar->setPen(QPen(Plot_Ink, 1));
+        Plot_Attach(*chart, bar, x, y);
     }
-    if (x->min() < 0 && x->max() > 0) zeroLine(*chart, x, y, {0, 0}, {0, y->max()});
-    return render(chart, QSize(960, 620));
+    if (x->min() < 0 && x->max() > 0) Plot_Zero_Line(*chart, x, y, {0, 0}, {0, y->max()});
+    return Plot_Render(chart, QSize(960, 620));
 }
 
 }  // namespace
 
 QRgb Exponent_Colour(double LE, double limit) {
     const double share = std::clamp(LE / limit, -1.0, 1.0);
-    return (share < 0 ? mix(Qt::white, Blue, -share) : mix(Qt::white, Red, share)).rgb();
+    return (share < 0 ? Plot_Mix(Qt::white, Plot_Blue, -share)
+                      : Plot_Mix(Qt::white, Plot_Red, share))
+        .rgb();
 }
 
 QImage Sweep_Plot(const SweepPlotData& data) {
