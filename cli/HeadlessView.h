@@ -1,39 +1,36 @@
 #pragma once
 
 #include <QImage>
-#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "CountingView.h"
 #include "Globals.h"
-#include "LvError.h"
-#include "ModelView.h"
+#include "RunHistory.h"
 #include "StripChart.h"
 
-// The runner's side of the model run: an off-screen chart, no pause, no events to process.
-// Do_Events comes exactly once per step, so it counts the steps and stops the run at --steps.
-class HeadlessView : public ModelView {
+// lv-run's side of the model run: an off-screen chart, no pause, no events to process; the
+// steps counted, a stop at --steps, and the history written when one is asked for.
+class HeadlessView : public CountingView {
   public:
-    HeadlessView(QImage& image, std::optional<int64_t> maxSteps)
-        : chart_(image), maxSteps_(maxSteps) {}
+    HeadlessView(QImage& image, std::optional<long long> maxSteps, RunHistory* history)
+        : CountingView(maxSteps), chart_(image), history_(history) {}
 
     void Clear_Picture() override { chart_.Clear(); }
-    void Graph_Populations(const int16_t& n) override { chart_.Graph_Populations(n); }
-    void Set_Info_Caption(const std::string& caption) override { caption_ = caption; }
-    void Do_Events() override {
-        ++steps_;
-        time_ = dt + time_;  // the model time covered, summed as the run sums it
-        if (maxSteps_ && steps_ >= *maxSteps_) StopRequested = -1;
+    void Graph_Populations(const int16_t& n) override {
+        chart_.Graph_Populations(n);
+        // The step and model time this column belongs to: Do_Events counts it after this.
+        if (history_) history_->Row(Steps() + 1, dt + Time(), exponentSoFar_);
     }
+    void Set_Info_Caption(const std::string& caption) override { caption_ = caption; }
+    bool Follows_Exponent() override { return history_ != nullptr; }
+    void Exponent_So_Far(double LE) override { exponentSoFar_ = LE; }
 
-    int64_t Steps() const { return steps_; }
-    double Time() const { return time_; }
     const std::string& Caption() const { return caption_; }
 
   private:
     StripChart chart_;
-    std::optional<int64_t> maxSteps_;
-    int64_t steps_ = 0;
-    double time_ = 0;
+    RunHistory* history_;
+    double exponentSoFar_ = 0;
     std::string caption_;
 };

@@ -1,6 +1,5 @@
 #include "Options.h"
 
-#include <charconv>
 #include <limits>
 
 #include "LvError.h"
@@ -25,6 +24,11 @@ const char* const Usage =
     "  --width PX        inner width of the chart, 1 to 32766 (default 700)\n"
     "  --height PX       inner height of the chart, 1 to 32766 (default 250)\n"
     "  --image FILE      write the strip chart as a Windows bitmap under exactly this name\n"
+    "  --history FILE    write the run's history as CSV: step, t, LE (the exponent so far)\n"
+    "                    and x0 ... x(N-1), a row at every chart column and one for the last\n"
+    "                    step; 17 significant digits\n"
+    "  --history-plot FILE.png\n"
+    "                    draw the exponent so far against t, to see whether it has settled\n"
     "  --json            print one JSON object instead of the caption line: LE, steps,\n"
     "                    t (model time covered), N, TotalTime, dt, PlotInterval and x\n"
     "                    (final populations of rows 0 to N-1), 17 significant digits\n"
@@ -32,101 +36,62 @@ const char* const Usage =
 
 namespace {
 
-template <class Int>
-Int Parse_Whole(const std::string& option, const std::string& text, Int low, Int high) {
-    Int value{};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
-        throw UsageError{option + " needs a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", not " + Quote_For_Message(text)};
-    return value;
-}
-
-bool Ends_With_Dat(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return tail == ".dat";
+// A file option's value: a name, never empty.
+auto fileName(const char* option, std::optional<std::string>& into) {
+    return [option, &into](const std::string& v) {
+        if (v.empty()) throw UsageError{std::string(option) + " needs a file name"};
+        into = v;
+    };
 }
 
 }  // namespace
 
 Options Parse_Options(int argc, char** argv) {
     Options o;
-    bool haveFile = false;
-    bool optionsEnded = false;
-    auto fileArgument = [&](const std::string& name) {
-        if (haveFile) throw UsageError{"only one FILE, not also " + Quote_For_Message(name)};
-        o.file = name;
-        haveFile = true;
-    };
-    for (int i = 1; i < argc; ++i) {
-        if (optionsEnded) {
-            fileArgument(argv[i]);
-            continue;
-        }
-        std::string arg = argv[i];
-        std::optional<std::string> inlineValue;
-        if (arg.rfind("--", 0) == 0) {
-            const std::size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                inlineValue = arg.substr(eq + 1);
-                arg.resize(eq);
-            }
-        }
-        auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
-            return argv[++i];
-        };
-        auto flag = [&] {
-            if (inlineValue) throw UsageError{arg + " takes no value"};
-        };
-        if (arg == "--help" || arg == "-h") {
-            flag();
-            o.help = true;
-        } else if (arg == "--style") {
-            const std::string v = value();
-            if (v != "dat" && v != "p")
-                throw UsageError{"--style is dat or p, not " + Quote_For_Message(v)};
-            o.datStyle = (v == "dat");
-        } else if (arg == "--time") {
-            o.time = value();
-        } else if (arg == "--continuous") {
-            flag();
-            o.continuous = true;
-        } else if (arg == "--steps") {
-            o.steps = Parse_Whole<int64_t>(arg, value(), 1, std::numeric_limits<int64_t>::max());
-        } else if (arg == "--random") {
-            flag();
-            o.random = true;
-        } else if (arg == "--seed") {
-            o.seed = Parse_Whole<uint32_t>(arg, value(), 0, std::numeric_limits<uint32_t>::max());
-        } else if (arg == "--window-time") {
-            o.windowTime = value();
-        } else if (arg == "--width") {
-            o.width = Parse_Whole<int>(arg, value(), 1, MaxChartSide);
-        } else if (arg == "--height") {
-            o.height = Parse_Whole<int>(arg, value(), 1, MaxChartSide);
-        } else if (arg == "--image") {
-            o.image = value();
-            if (o.image->empty()) throw UsageError{"--image needs a file name"};
-        } else if (arg == "--json") {
-            flag();
-            o.json = true;
-        } else if (arg == "--" && !inlineValue) {
-            optionsEnded = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError{"unknown option " + Quote_For_Message(argv[i])};
-        } else {
-            fileArgument(argv[i]);
-        }
+    CLI::App app{"lv-run"};
+    app.set_help_flag();
+    app.add_flag("-h,--help", o.help);
+    o.run.Add_To(app);
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    app.add_flag("--random", o.random);
+    app.add_option_function<std::string>(
+           "--seed",
+           [&o](const std::string& v) {
+               o.seed =
+                   Whole_Option<uint32_t>("--seed", v, 0, std::numeric_limits<uint32_t>::max());
+           })
+        ->multi_option_policy(last);
+    for (auto [name, side] : {std::pair{"--width", &o.width}, std::pair{"--height", &o.height}})
+        app.add_option_function<std::string>(name,
+                                             [name = name, side = side](const std::string& v) {
+                                                 *side =
+                                                     Whole_Option<int>(name, v, 1, MaxChartSide);
+                                             })
+            ->multi_option_policy(last);
+    app.add_option_function<std::string>("--image", fileName("--image", o.image))
+        ->multi_option_policy(last);
+    app.add_option_function<std::string>("--history", fileName("--history", o.history))
+        ->multi_option_policy(last);
+    app.add_option_function<std::string>("--history-plot",
+                                         fileName("--history-plot", o.historyPlot))
+        ->multi_option_policy(last);
+    app.add_flag("--json", o.json);
+    app.add_option("FILE", o.file);
+    // What CLI11 does not take is a second FILE or an option it does not know.
+    app.allow_extras();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        throw UsageError{e.what()};
+    }
+    for (const std::string& extra : app.remaining()) {
+        if (extra == "--") continue;
+        if (extra.size() > 1 && extra[0] == '-')
+            throw UsageError{"unknown option " + Quote_For_Message(extra)};
+        throw UsageError{"only one FILE, not also " + Quote_For_Message(extra)};
     }
     if (o.help) return o;
-    if (!haveFile) throw UsageError{"no parameter FILE given"};
-    if (o.continuous && o.time) throw UsageError{"--continuous and --time exclude each other"};
-    if (o.continuous && !o.steps) throw UsageError{"--continuous needs --steps N"};
-    if (!o.datStyle) o.datStyle = Ends_With_Dat(o.file);
+    if (o.file.empty()) throw UsageError{"no parameter FILE given"};
+    o.run.Check();
     return o;
 }

@@ -1,6 +1,5 @@
 #include "RunOptions.h"
 
-#include <charconv>
 #include <limits>
 
 #include "Convert.h"
@@ -9,16 +8,6 @@
 #include "RunLength.h"
 
 namespace {
-
-long long parseSteps(const std::string& text) {
-    constexpr long long High = std::numeric_limits<long long>::max();
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1)
-        throw UsageError{"--steps needs a whole number from 1 to " + std::to_string(High) +
-                         ", not " + Quote_For_Message(text)};
-    return value;
-}
 
 bool endsWithDat(const std::string& name) {
     if (name.size() < 4) return false;
@@ -35,7 +24,8 @@ void RunOptions::Add_To(CLI::App& app) {
     app.add_option_function<std::string>(
            "--style",
            [this](const std::string& v) {
-               if (v != "dat" && v != "p") throw UsageError{"--style is dat or p, not " + v};
+               if (v != "dat" && v != "p")
+                   throw UsageError{"--style is dat or p, not " + Quote_For_Message(v)};
                datStyle = v == "dat";
            },
            "which reader; default: dat when FILE ends in \".dat\" (any case), else p")
@@ -46,7 +36,11 @@ void RunOptions::Add_To(CLI::App& app) {
         ->multi_option_policy(last);
     app.add_flag("--continuous", continuous, "run time -1 (\"Continuous\"); needs --steps");
     app.add_option_function<std::string>(
-           "--steps", [this](const std::string& v) { steps = parseSteps(v); },
+           "--steps",
+           [this](const std::string& v) {
+               steps =
+                   Whole_Option<long long>("--steps", v, 1, std::numeric_limits<long long>::max());
+           },
            "stop after N steps (as \"Stop\" pressed during step N); needed when the run "
            "would not end by itself")
         ->multi_option_policy(last);

@@ -4,15 +4,31 @@
 // which reader, how long a run lasts, and the chart's window time.
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "LvError.h"
 
 // A command line that cannot run: the message, then the usage text, exit status 2. Thrown
 // after the file was read (a run that would never end), it ends the program with status 1.
 struct UsageError {
     std::string message;
 };
+
+// The whole number an option's text gives, from `low` to `high`. Throws UsageError naming
+// the option and the range.
+template <class Int>
+Int Whole_Option(const std::string& option, const std::string& text, Int low, Int high) {
+    Int value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high)
+        throw UsageError{option + " needs a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not " + Quote_For_Message(text)};
+    return value;
+}
 
 struct RunOptions {
     std::optional<bool> datStyle;     // --style dat|p; otherwise FILE's extension decides

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QString>
 #include <cerrno>
-#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +22,8 @@
 #include "Convert.h"
 #include "Globals.h"
 #include "HeadlessView.h"
+#include "HistoryPlot.h"
+#include "ImageFile.h"
 #include "Initialisers.h"
 #include "LvError.h"
 #include "ModelRun.h"
@@ -30,26 +31,18 @@
 #include "Options.h"
 #include "ParamFiles.h"
 #include "PlotInterval.h"
+#include "PlotParts.h"
 #include "Random.h"
-#include "RunLength.h"
+#include "RunHistory.h"
 #include "SaveFile.h"
 #include "StripChart.h"
 
 namespace {
 
-// Shortest text that reads back to the same double needs at most 17 significant digits;
-// always 17 here, with '.' whatever the locale says.
+// 17 significant digits, '.' whatever the locale says; JSON has no word for what is not
+// finite.
 std::string Json_Number(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
-    return std::string(buf, res.ptr);
-}
-
-// A run lv-run will not start: it could only end by --steps.
-void Check_The_Run_Ends(const Options& o) {
-    if (o.steps) return;
-    if (const std::optional<std::string> why = Endless_Run(TotalTime, dt)) throw UsageError{*why};
+    return std::isfinite(v) ? Format_Digits17(v) : "null";
 }
 
 // Standard output as the result's one way out: a write that fails (a full disk, a closed
@@ -57,6 +50,11 @@ void Check_The_Run_Ends(const Options& o) {
 void Write_Result(const std::string& text, bool outputClosed) {
     const int err = outputClosed ? EBADF : Write_All(STDOUT_FILENO, text);
     if (err) throw File_Error(err, "writing the result to standard output");
+}
+
+std::string Base_Name(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 int Run(const Options& o, bool outputClosed) {
@@ -67,28 +65,15 @@ int Run(const Options& o, bool outputClosed) {
     }
 
     const std::string file = o.file == "-" ? "/dev/stdin" : o.file;
-    if (*o.datStyle)
+    if (o.run.Dat_Style(o.file))
         Load_Dat_File(file);
     else
         Load_P_File(file);
 
     StopRequested = 0;
-    if (o.continuous) TotalTime = -1;
-    if (o.time) {
-        try {
-            TotalTime = Text_To_Double(*o.time);
-        } catch (const LvError& e) {
-            throw e.within("--time");
-        }
-    }
-    int16_t windowTime;
-    try {
-        windowTime = Text_To_Int16(o.windowTime);
-    } catch (const LvError& e) {
-        throw e.within("--window-time " + Quote_For_Message(o.windowTime));
-    }
-    const int16_t plotInterval = Plot_Interval(windowTime, dt, float(o.width));
-    Check_The_Run_Ends(o);
+    o.run.Apply_Run_Time();
+    const int16_t plotInterval = Plot_Interval(o.run.Window_Time(), dt, float(o.width));
+    o.run.Check_Run_Ends(TotalTime, dt);
 
     QImage image(o.width, o.height, QImage::Format_RGB32);
     if (image.isNull())
@@ -96,12 +81,25 @@ int Run(const Options& o, bool outputClosed) {
                       "a chart of " + std::to_string(o.width) + " x " + std::to_string(o.height) +
                           " pixels needs " +
                           std::to_string(int64_t(o.width) * o.height * 4 / (1024 * 1024)) + " MB");
-    HeadlessView view(image, o.steps);
+    // Opened before the run, so that a history that cannot be written fails at once.
+    std::optional<RunHistory> history;
+    if (o.history || o.historyPlot) history.emplace(o.history, std::max<int>(Nanimals, 0));
+    HeadlessView view(image, o.run.steps, history ? &*history : nullptr);
     if (o.random) Random_Populations(Nanimals);
 
     Run_Model(view, Nanimals, plotInterval, TotalTime);
 
     if (o.image) Save_Bitmap(image, *o.image);
+    if (history) {
+        history->Last_Step(view.Steps(), view.Time(), LE);
+        history->Commit();
+    }
+    if (o.historyPlot) {
+        const PlotApplication plotting("lv-run");
+        Save_Png(History_Plot({history->Times(), history->Exponents(), view.Steps(),
+                               o.file == "-" ? "standard input" : Base_Name(o.file)}),
+                 *o.historyPlot);
+    }
 
     std::string out;
     if (o.json) {

@@ -154,6 +154,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
     TermSum LESum(d0);                 // the exponent's sum
     KernelRoutine stepRows = nullptr;  // the kernel's routine for the rows loaded
     long long quiet = 0;               // steps still to come before the view wants Do_Events again
+    const bool followed = view.Follows_Exponent();
     // The kernel keeps the populations; the table gets them whenever someone may look: before
     // each call to the view, when a step fails (the last complete step) and at the end.
     auto syncTable = [&] {
@@ -232,6 +233,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         ++PlotCount;
         if (PlotCount > PlotInterval) {
             syncTable();
+            if (followed) view.Exponent_So_Far(LESum.Total() / static_cast<double>(StepCount));
             try {
                 view.Graph_Populations(Nanimals);
             } catch (const LvError& e) {

@@ -21,4 +21,10 @@ class ModelView {
     // Do_Events only acts every so many steps says so here, and the run leaves out the calls
     // in between, which would do nothing. The default asks for a call after every step.
     virtual long long Quiet_Steps() { return 0; }
+    // Whether the view follows the exponent as the run goes: asked once, when the run starts,
+    // so that a run nobody follows pays nothing for it.
+    virtual bool Follows_Exponent() { return false; }
+    // The exponent so far (the sum of the terms over the steps so far, divided by the steps),
+    // told just before each chart column of a followed run.
+    virtual void Exponent_So_Far(double LE) { (void)LE; }
 };

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "BitmapFile.h"
+#include "Convert.h"
 #include "Globals.h"
 #include "Initialisers.h"
 #include "ModelRun.h"
@@ -30,6 +31,7 @@
 #include "ParamFiles.h"
 #include "ProgramTest.h"
 #include "Random.h"
+#include "RunHistory.h"
 #include "StripChart.h"
 
 namespace {
@@ -209,6 +211,90 @@ TEST_F(LvRun, ImageIsTheSharedChartAsABitmapAndOnlyAfterASuccessfulRun) {
     const std::string kept = Slurp(image);
     EXPECT_EQ(Run("--image " + image + " " + wild).status, 1);
     EXPECT_TRUE(Slurp(image) == kept);
+}
+
+// The rows of a CSV file, each split at its commas.
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+TEST_F(LvRun, HistoryHasARowAtEveryColumnWithTheExponentSoFar) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const std::string history = dir + "/history.csv", image = dir + "/chart.bmp";
+    // 100 steps, a column every 31: rows for steps 31, 62 and 93, then the last step, 100.
+    const Result r = Run("--steps 100 --json --image " + image + " --history " + history +
+                         " --time 800 " + file);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(image));
+    const auto rows = CsvRows(Slurp(history));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"step", "t", "LE", "x0", "x1", "x2", "x3"}));
+    const std::vector<std::string> steps = {"31", "62", "93", "100"};
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        ASSERT_EQ(rows[k + 1].size(), 7u);
+        EXPECT_EQ(rows[k + 1][0], steps[k]);
+        // The exponent so far and the populations at a step are exactly what a run that
+        // ends at that step gives: the same sum over the same steps.
+        const Result upTo = Run("--json --time 800 --steps " + steps[k] + " " + file);
+        EXPECT_EQ(rows[k + 1][1], Format_Digits17(Number(upTo.out, "t"))) << steps[k];
+        EXPECT_EQ(rows[k + 1][2], Format_Digits17(Number(upTo.out, "LE"))) << steps[k];
+        const std::vector<double> x = Array(upTo.out, "x");
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[k + 1][3 + i], Format_Digits17(x[i]));
+    }
+    // The last row is the run's own result, to the bit.
+    EXPECT_EQ(rows[4][2], Format_Digits17(Number(r.out, "LE")));
+
+    // A run whose last step draws a column has no row twice; the plot is drawn.
+    const std::string plot = dir + "/le.png";
+    ASSERT_EQ(
+        Run("--steps 93 --history " + history + " --history-plot " + plot + " " + file).status, 0);
+    EXPECT_EQ(CsvRows(Slurp(history)).size(), 4u);
+    const QImage picture(QString::fromStdString(plot), "PNG");
+    EXPECT_EQ(picture.size(), QSize(960, 560));
+    EXPECT_EQ(picture.pixel(5, 5), qRgb(255, 255, 255));
+}
+
+TEST(RunHistory, APlotOfALongRunKeepsAFewThousandPointsFromStartToEnd) {
+    for (long long rows : {10LL, 8191LL, 8192LL, 100000LL}) {
+        RunHistory history(std::nullopt, 0);
+        for (long long i = 1; i <= rows; ++i) history.Row(i, double(i), 1.0 / double(i));
+        history.Last_Step(rows, double(rows), 1.0 / double(rows));
+        const std::vector<double>& t = history.Times();
+        ASSERT_EQ(t.size(), history.Exponents().size());
+        EXPECT_LE(t.size(), 8193u) << rows;
+        EXPECT_GE(t.size(), std::min<std::size_t>(std::size_t(rows), 4096u)) << rows;
+        EXPECT_EQ(t.front(), 1.0);
+        EXPECT_EQ(t.back(), double(rows)) << "the plot ends on the last step";
+        EXPECT_TRUE(std::is_sorted(t.begin(), t.end()));
+        EXPECT_TRUE(std::adjacent_find(t.begin(), t.end()) == t.end()) << "a point twice";
+        for (std::size_t k = 0; k < t.size(); ++k) EXPECT_EQ(history.Exponents()[k], 1.0 / t[k]);
+    }
+}
+
+TEST_F(LvRun, HistoryIsWrittenOnlyForARunThatSucceeds) {
+    const std::string file = Examples + "/chaotic-4.p";
+    // A history that cannot be written fails before the run: no image.
+    const Result nowhere =
+        Run("--image " + dir + "/chart.bmp --history " + dir + "/none/h.csv " + file);
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_EQ(nowhere.err.rfind("lv-run: Path not found: writing \"", 0), 0u) << nowhere.err;
+    EXPECT_FALSE(fs::exists(dir + "/chart.bmp"));
+    // A run that fails leaves the history that was there.
+    const std::string history = Write("h.csv", "the old history\n");
+    const std::string wild =
+        Write("wild.p", "c\n2 10 0.01\n0 1 \n-1e9 0.5 \n255 255 \n0 0 \n0 1 \n");
+    const Result failed = Run("--history " + history + " " + wild);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(Slurp(history), "the old history\n");
+    EXPECT_EQ(Run("--history ''  " + file).status, 2);
 }
 
 TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {

@@ -310,7 +310,7 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
     const Case cases[] = {
         {"--steps 0 " + Chaotic, 2, "--steps needs a whole number from 1 to 9223372036854775807"},
         {"--steps 9223372036854775808 " + Chaotic, 2, "--steps"},
-        {"--style q " + Chaotic, 2, "--style is dat or p, not q"},
+        {"--style q " + Chaotic, 2, "--style is dat or p, not \"q\""},
         {"--continuous " + Chaotic, 2, "--continuous needs --steps N"},
         {"--continuous --time 5 --steps 3 " + Chaotic, 2, "exclude each other"},
         {"--bogus " + Chaotic, 2, "--bogus"},

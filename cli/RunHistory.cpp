@@ -1,0 +1,55 @@
+#include "RunHistory.h"
+
+#include "Convert.h"
+#include "Globals.h"
+
+namespace {
+constexpr std::size_t PlotPoints = 4096;  // more than a plot's width in pixels
+}
+
+RunHistory::RunHistory(const std::optional<std::string>& csvPath, int n) : n_(n) {
+    if (!csvPath) return;
+    file_.emplace(*csvPath);
+    std::string header = "step,t,LE";
+    for (int i = 0; i < n_; ++i) header += ",x" + std::to_string(i);
+    file_->Write(header + "\n");
+}
+
+void RunHistory::Row(long long step, double t, double LE) {
+    lastStep_ = step;
+    if (file_) {
+        std::string row =
+            std::to_string(step) + "," + Format_Digits17(t) + "," + Format_Digits17(LE);
+        for (int i = 0; i < n_; ++i) row += "," + Format_Digits17(Species.rows[i].x);
+        file_->Write(row + "\n");
+    }
+    lastKept_ = rows_++ % stride_ == 0;
+    if (!lastKept_) return;
+    times_.push_back(t);
+    exponents_.push_back(LE);
+    if (times_.size() == 2 * PlotPoints) {
+        // Every other point goes, the newest with them; from here on half as many are kept.
+        for (std::size_t i = 0; i < PlotPoints; ++i) {
+            times_[i] = times_[2 * i];
+            exponents_[i] = exponents_[2 * i];
+        }
+        times_.resize(PlotPoints);
+        exponents_.resize(PlotPoints);
+        stride_ *= 2;
+        lastKept_ = false;
+    }
+}
+
+void RunHistory::Last_Step(long long step, double t, double LE) {
+    if (step != lastStep_) Row(step, t, LE);
+    // The plot ends on the run's last step, whether or not the thinning kept it.
+    if (!lastKept_) {
+        times_.push_back(t);
+        exponents_.push_back(LE);
+        lastKept_ = true;
+    }
+}
+
+void RunHistory::Commit() {
+    if (file_) file_->Commit();
+}
