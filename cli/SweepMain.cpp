@@ -173,10 +173,12 @@ int sweep(const SweepOptions& o) {
     for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
     const SweepCsv csv(names, base.n,
                        Sweep_Id(fileBytes, settingsText(points, dat, base), points.Total()));
-    std::string csvText;  // for --csv: the file is written whole at the end
+    // --csv: the file appears, whole, when the sweep has run.
+    std::optional<SaveFile> csvFile;
+    if (o.csv) csvFile.emplace(*o.csv);
     auto put = [&](const std::string& text) {
-        if (o.csv)
-            csvText += text;
+        if (csvFile)
+            csvFile->Write(text);
         else
             writeOut(text);
     };
@@ -200,8 +202,8 @@ int sweep(const SweepOptions& o) {
             progress.Show();
         });
 
-    if (o.csv)
-        Save_File(*o.csv, csvText);
+    if (csvFile)
+        csvFile->Commit();
     else
         flushOut();
     if (plot) {
