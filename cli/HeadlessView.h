@@ -22,7 +22,10 @@ class HeadlessView : public CountingView {
         // The step and model time this column belongs to: Do_Events counts it after this.
         if (history_) history_->Row(Steps() + 1, dt + Time(), exponentSoFar_);
     }
-    void Set_Info_Caption(const std::string& caption) override { caption_ = caption; }
+    void Set_Info_Caption(const std::string& caption) override {
+        chart_.Render();  // the run has ended: its picture is complete
+        caption_ = caption;
+    }
     bool Follows_Exponent() override { return history_ != nullptr; }
     void Exponent_So_Far(double LE) override { exponentSoFar_ = LE; }
 

@@ -1,7 +1,6 @@
 #include "StripChart.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 
 #include "ChartColumn.h"
@@ -17,87 +16,92 @@ uint32_t toArgb(int32_t color) {
 }
 }  // namespace
 
-void StripChart::Clear() {
-    surface_.fill(White);
-    track(true);
-}
-
-void StripChart::track(bool cleared) {
+void StripChart::fit() {
+    if (surface_.width() == width_ && surface_.height() == height_) return;
     width_ = surface_.width();
     height_ = surface_.height();
-    words_ = (height_ + 63) / 64;
-    marked_.assign(std::size_t(width_) * std::size_t(words_), 0);
-    // After a clear every column is white, so nothing is marked; otherwise nothing is known.
-    exact_.assign(std::size_t(width_), cleared ? 1 : 0);
-    key_ = surface_.cacheKey();
+    const std::size_t columns = std::size_t(std::max(width_, 0));
+    rows_.assign(columns * MaxSpecies, 0);
+    colours_.assign(columns * MaxSpecies, 0);
+    marks_.assign(columns, 0);
+    pending_.assign(columns, 0);
+    pendingFirst_ = 0;
+    pendingLast_ = -1;
 }
 
-void StripChart::setPoint(int x, int y, uint32_t argb) {
-    // Points outside the surface are clipped, as the drawing area clips them.
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-    reinterpret_cast<uint32_t*>(pixels_ + y * stride_)[x] = argb;
-    if (trackMarks_) marked_[std::size_t(x) * words_ + (y >> 6)] |= uint64_t(1) << (y & 63);
+void StripChart::Clear() {
+    surface_.fill(White);
+    fit();
+    std::fill(pending_.begin(), pending_.end(), 0);
+    pendingFirst_ = 0;
+    pendingLast_ = -1;
 }
 
-void StripChart::eraseColumn(int col) {
-    // The white line from (col, H - 1) up to (col, 0). Where the column is known to be white
-    // but for the marks of the last sweep, whitening those pixels gives the same picture.
-    if (col < 0 || col >= width_) return;
-    uint64_t* m = &marked_[std::size_t(col) * words_];
-    uchar* base = pixels_ + col * qsizetype(sizeof(uint32_t));
-    int marks = 0;
-    for (int w = 0; w < words_; ++w) marks += std::popcount(m[w]);
-    // Going down the whole column costs about as much as whitening a third of it point by
-    // point.
-    if (exact_[col] && marks * 3 < height_) {
-        for (int w = 0; w < words_; ++w) {
-            for (uint64_t bits = m[w]; bits; bits &= bits - 1) {
-                const int y = w * 64 + std::countr_zero(bits);
-                *reinterpret_cast<uint32_t*>(base + y * stride_) = White;
-            }
-        }
-    } else {
-        // The whole column, bottom to top.
-        uchar* p = base + (height_ - 1) * stride_;
-        for (int y = height_ - 1; y >= 0; --y, p -= stride_)
-            *reinterpret_cast<uint32_t*>(p) = White;
-        exact_[col] = 1;
-    }
-    std::fill(m, m + words_, 0);
-}
-
-// The shared column arithmetic, drawing into this chart's pixels.
-struct StripChart::Pixels {
+// The shared column arithmetic, noting the column's marks for Render.
+struct StripChart::Notes {
     StripChart& chart;
+    int col = -1;  // -1: the column lies outside the surface (the one at the width)
     void Wrap() {
         if (chart.wrapPause_) chart.wrapPause_();
     }
-    void Begin(int col, int rows) { chart.beginColumn(col, rows); }
-    void Mark(int col, int i, int16_t y) {
-        const uint32_t argb = toArgb(Species.rows[i].Color);
-        chart.setPoint(col, y, argb);
-        chart.setPoint(col, y + 1, argb);
-        chart.setPoint(col, y - 1, argb);
+    void Begin(int c, int) {
+        col = c >= 0 && c < chart.width_ ? c : -1;
+        if (col < 0) return;
+        chart.marks_[col] = 0;  // whitened, and marked row by row from here
+        if (!chart.pending_[col]) {
+            chart.pending_[col] = 1;
+            chart.pendingFirst_ =
+                chart.pendingLast_ < chart.pendingFirst_ ? col : std::min(chart.pendingFirst_, col);
+            chart.pendingLast_ = std::max(chart.pendingLast_, col);
+        }
+    }
+    void Mark(int, int i, int16_t y) {
+        if (col < 0) return;
+        const std::size_t at = std::size_t(col) * MaxSpecies + chart.marks_[col]++;
+        chart.rows_[at] = y;
+        chart.colours_[at] = toArgb(Species.rows[i].Color);
     }
 };
 
-void StripChart::beginColumn(int col, int rows) {
-    // Anyone else writing into the surface (or resizing it) voids what is known of it.
-    if (surface_.cacheKey() != key_ || surface_.width() != width_ || surface_.height() != height_)
-        track(false);
-    // One detach check per column, not one per pixel (scanLine() checks at every call).
-    pixels_ = surface_.bits();
-    stride_ = surface_.bytesPerLine();
-    eraseColumn(col);
-    // With many species the next sweep goes down the whole column anyway: the marks are not
-    // worth noting, and the column counts as unknown.
-    trackMarks_ = rows * 9 < height_;
-    if (!trackMarks_ && col >= 0 && col < width_) exact_[col] = 0;
+int StripChart::Graph_Populations(const int16_t& Nanimals) {
+    fit();
+    Notes notes{*this};
+    return Chart_Column(Nanimals, float(width_), float(height_), notes);
 }
 
-int StripChart::Graph_Populations(const int16_t& Nanimals) {
-    Pixels pixels{*this};
-    const int col = Chart_Column(Nanimals, ScaleWidth(), ScaleHeight(), pixels);
-    key_ = surface_.cacheKey();  // our own writes leave what is known intact
-    return col;
+void StripChart::Render() {
+    fit();
+    if (pendingLast_ < pendingFirst_) return;
+    uchar* pixels = surface_.bits();
+    const qsizetype stride = surface_.bytesPerLine();
+    auto pixel = [&](int x, int y) -> uint32_t& {
+        return reinterpret_cast<uint32_t*>(pixels + y * stride)[x];
+    };
+    // Whitened row by row across the runs of pending columns: each row of a run is one
+    // stretch of memory.
+    for (int a = pendingFirst_; a <= pendingLast_;) {
+        if (!pending_[a]) {
+            ++a;
+            continue;
+        }
+        int b = a;
+        while (b + 1 <= pendingLast_ && pending_[b + 1]) ++b;
+        for (int y = height_ - 1; y >= 0; --y) std::fill_n(&pixel(a, y), b - a + 1, White);
+        a = b + 1;
+    }
+    // Then each column's marks in species order (a later species shows where marks meet),
+    // each three rows high, clipped to the surface.
+    for (int c = pendingFirst_; c <= pendingLast_; ++c) {
+        if (!pending_[c]) continue;
+        pending_[c] = 0;
+        const std::size_t base = std::size_t(c) * MaxSpecies;
+        for (int k = 0; k < marks_[c]; ++k) {
+            const int y = rows_[base + k];
+            const uint32_t argb = colours_[base + k];
+            for (int yy : {y, y + 1, y - 1})
+                if (yy >= 0 && yy < height_) pixel(c, yy) = argb;
+        }
+    }
+    pendingFirst_ = 0;
+    pendingLast_ = -1;
 }

@@ -5,8 +5,15 @@
 #include <functional>
 #include <vector>
 
-// The wrapping strip chart, drawn straight into the pixels of an image: the window's
-// persistent picture, or the headless runner's off-screen one. Knows no widget.
+// The wrapping strip chart of a run in an image: the window's persistent picture, or the
+// headless runner's off-screen one. Knows no widget.
+//
+// A column is drawn in two halves. Graph_Populations does the column's arithmetic at once
+// (the wrap, every mark's row and its check, PlotColumn) and notes what the column will
+// hold; Render puts the columns noted since the last Render into the image. A column's
+// pixels depend only on the last time it was drawn (it is whitened, then marked), so many
+// columns can go into the image together, row by row, at the moment someone looks at the
+// picture, which costs a fraction of drawing each one down its 250 rows as it comes.
 class StripChart {
   public:
     // The surface is a 32-bit image (RGB32 or ARGB32): pixels are written directly.
@@ -15,36 +22,33 @@ class StripChart {
     // Called at a wrap, before column 0 is drawn again: the window waits its pause there.
     void setWrapPause(std::function<void()> pause) { wrapPause_ = std::move(pause); }
 
-    // Fills the surface with the background colour, white.
+    // Fills the surface with the background colour, white; no column is pending after it.
     void Clear();
 
     // One chart column at PlotColumn from Species(i).x and .Color of rows 0 to Nanimals - 1,
     // then PlotColumn advances. Returns the x of the column drawn, for the caller's repaint.
+    // The surface shows it after the next Render.
     int Graph_Populations(const int16_t& Nanimals);
+
+    // Brings the surface up to date with every column drawn so far.
+    void Render();
 
     // Scale width and height: the surface's size in pixels.
     float ScaleWidth() const { return float(surface_.width()); }
     float ScaleHeight() const { return float(surface_.height()); }
 
   private:
-    struct Pixels;
-    void beginColumn(int col, int rows);
-    void setPoint(int x, int y, uint32_t argb);
-    void eraseColumn(int col);
-    void track(bool cleared);
+    struct Notes;
+    void fit();
 
     QImage& surface_;
     std::function<void()> wrapPause_;
-    // The surface's pixels and size, fetched once per column (QImage's are library calls).
-    uchar* pixels_ = nullptr;
-    qsizetype stride_ = 0;
+    // Per column of the surface, what its last drawing marks: the rows, in species order, and
+    // their colours; and whether it waits for Render.
     int width_ = 0, height_ = 0;
-    // Per column, one bit per row: the pixels this chart coloured there since the column was
-    // last white. Valid for the columns flagged in exact_, while the surface's cache key is
-    // key_ (any other write into the image changes it).
-    std::vector<uint64_t> marked_;
-    std::vector<char> exact_;
-    int words_ = 0;
-    bool trackMarks_ = false;
-    qint64 key_ = -1;
+    std::vector<int16_t> rows_;
+    std::vector<uint32_t> colours_;
+    std::vector<uint8_t> marks_;
+    std::vector<uint8_t> pending_;
+    int pendingFirst_ = 0, pendingLast_ = -1;
 };

@@ -72,6 +72,7 @@ void PictureBox::Update_All() {
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
+    if (beforePaint_) beforePaint_();
     QPainter p(this);
     const QRect c = contentsRect();
     const QRect dirty = event->rect() & c;

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QPushButton>
+#include <functional>
 
 // The drawing area: a sunken 2-pixel border around a persistent image of its inner surface.
 // Everything is drawn into the image; the widget repaints from it (after being covered or
@@ -26,12 +27,16 @@ class PictureBox : public QFrame {
     void Update_Column(int x);
     void Flush_Updates();
     void Update_All();
+    // Runs before every repaint, to bring the image up to date (the chart draws its columns
+    // into it when someone looks).
+    void Set_Before_Paint(std::function<void()> f) { beforePaint_ = std::move(f); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     QImage image_;
+    std::function<void()> beforePaint_;
     int dirtyFirst_ = 0, dirtyLast_ = -1;  // changed columns not yet scheduled for repaint
 };
 

@@ -91,6 +91,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     buildControls();
     chart_ = new StripChart(picMain->Image());
     chart_->setWrapPause([this] { wrapPause(); });
+    picMain->Set_Before_Paint([this] { chart_->Render(); });
 }
 
 frmMain::~frmMain() {
@@ -271,7 +272,8 @@ void frmMain::btnLoadP_Click() {
         running_ = false;
         if (!closing_) Show_Error(this, QString::fromStdString(Failure_Text(e)));
     }
-    picMain->Flush_Updates();  // a failed run's chart stays as drawn
+    chart_->Render();  // a failed run's chart stays as drawn
+    picMain->Flush_Updates();
     showRunning(false);
     closing_ = false;
 }
@@ -320,6 +322,7 @@ void frmMain::paceColumn() {
 
 void frmMain::Set_Info_Caption(const std::string& caption) {
     if (closing_) return;
+    chart_->Render();
     picMain->Flush_Updates();
     lblInfo->setText(QString::fromStdString(caption));
 }
@@ -381,7 +384,8 @@ void frmMain::wrapPause() {
     using namespace std::chrono;
     const float P = Pause_Seconds(txtPTime->text());
     if (P <= 0) return;
-    picMain->Flush_Updates();  // the finished sweep stays on screen during the pause
+    chart_->Render();  // the finished sweep stays on screen during the pause
+    picMain->Flush_Updates();
     const WindowClock::time_point end =
         clock_->Now() + duration_cast<WindowClock::time_point::duration>(duration<double>(P));
     // The finished sweep stays on screen while the window goes on answering the user; a
@@ -422,6 +426,7 @@ void frmMain::mnuSave_Click() {
     const QString file = CommonDialog1.FileName;
     if (!file.isEmpty()) {
         try {
+            chart_->Render();
             Save_Bitmap(picMain->Image(), QFile::encodeName(file).toStdString());
         } catch (const LvError& e) {
             Show_Error(this, QString::fromStdString(e.within("Save Image").what()));

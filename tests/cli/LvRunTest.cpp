@@ -45,7 +45,10 @@ class DirectView : public ModelView {
     DirectView(QImage& image, long stopAfter) : chart(image), stopAfter(stopAfter) {}
     void Clear_Picture() override { chart.Clear(); }
     void Graph_Populations(const int16_t& n) override { chart.Graph_Populations(n); }
-    void Set_Info_Caption(const std::string& c) override { caption = c; }
+    void Set_Info_Caption(const std::string& c) override {
+        chart.Render();
+        caption = c;
+    }
     void Do_Events() override {
         if (++steps == stopAfter) StopRequested = -1;
     }

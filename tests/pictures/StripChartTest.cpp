@@ -52,6 +52,8 @@ class StripChartTest : public QObject {
         const int16_t n = 0;
         QCOMPARE(chart.Graph_Populations(n), 5);
         QCOMPARE(PlotColumn, int16_t(6));
+        QCOMPARE(at(img, 5, 3), Black);  // drawn into the picture by Render, not before
+        chart.Render();
         for (int y = 0; y < 10; ++y) {
             QCOMPARE(at(img, 5, y), White);
             QCOMPARE(at(img, 4, y), Black);
@@ -70,6 +72,7 @@ class StripChartTest : public QObject {
         setSpecies(2, 0.5, 0xFF0000);
         const int16_t n = 3;
         chart.Graph_Populations(n);
+        chart.Render();
         QCOMPARE(at(img, 0, 249), qRgb(255, 0, 0));
         QCOMPARE(at(img, 0, 248), White);
         QCOMPARE(at(img, 0, 0), qRgb(0, 255, 0));
@@ -92,6 +95,7 @@ class StripChartTest : public QObject {
             setSpecies(0, x, 0x123456);
             const int16_t n = 1;
             chart.Graph_Populations(n);
+            chart.Render();
             const QRgb c = qRgb(0x56, 0x34, 0x12);
             QCOMPARE(at(img, 0, 2), White);
             QCOMPARE(at(img, 0, 3), c);
@@ -108,6 +112,7 @@ class StripChartTest : public QObject {
         setSpecies(1, 0.5, 0x00FF00);
         const int16_t n = 2;
         chart.Graph_Populations(n);
+        chart.Render();
         for (int y : {3, 4, 5}) QCOMPARE(at(img, 0, y), qRgb(0, 255, 0));
     }
 
@@ -129,12 +134,14 @@ class StripChartTest : public QObject {
         QCOMPARE(chart.Graph_Populations(n), 700);
         QCOMPARE(pauses, 0);
         QCOMPARE(PlotColumn, int16_t(701));
+        chart.Render();
         QCOMPARE(at(img, 0, 125), Black);
         // Past the width: the pause, then column 0.
         QCOMPARE(chart.Graph_Populations(n), 0);
         QCOMPARE(pauses, 1);
         QCOMPARE(columnAtPause, 701);
         QCOMPARE(PlotColumn, int16_t(1));
+        chart.Render();
         QCOMPARE(at(img, 0, 125), qRgb(255, 0, 0));
         QCOMPARE(at(img, 0, 0), White);
     }
@@ -147,8 +154,9 @@ class StripChartTest : public QObject {
         QTest::newRow("51") << 51;
     }
     void sweepAfterSweepMatchesThePlainDrawing() {
-        // Three and a half sweeps of random populations (some outside 0..1, clipped), with
-        // foreign paint thrown in mid-way; every column must come out as drawn plainly.
+        // Sweep after sweep of random populations (some outside 0..1, clipped), put into the
+        // picture now after every column, now after many sweeps, with foreign paint thrown
+        // in; the picture must always be what drawing each column plainly gives.
         QFETCH(int, species);
         QRandomGenerator rng(species);
         QImage img(120, 50, QImage::Format_RGB32), ref(120, 50, QImage::Format_RGB32);
@@ -158,19 +166,26 @@ class StripChartTest : public QObject {
         const int16_t n = int16_t(species);
         for (int i = 0; i < n; ++i) Species(i).Color = int32_t(rng.bounded(0x1000000));
         PlotColumn = 0;
-        for (int call = 0; call < 430; ++call) {
+        int untilRender = 0;
+        for (int call = 0; call < 3000; ++call) {
             for (int i = 0; i < n; ++i) Species(i).x = rng.generateDouble() * 1.1 - 0.05;
             if (PlotColumn > 120) PlotColumn = 0;  // the wrap, as the chart does it
             const int col = PlotColumn;
             referenceColumn(ref, col, n);
             chart.Graph_Populations(n);
-            if (call == 200) {
-                img.setPixel(5, 7, qRgb(1, 2, 3));  // someone else draws in the picture
-                ref.setPixel(5, 7, qRgb(1, 2, 3));
-            }
+            if (untilRender-- > 0) continue;
+            chart.Render();
             if (img != ref) QFAIL(qPrintable(QString("call %1, column %2").arg(call).arg(col)));
+            // Someone else draws in the picture, which is up to date just now.
+            const int x = int(rng.bounded(120)), y = int(rng.bounded(50));
+            img.setPixel(x, y, qRgb(1, 2, 3));
+            ref.setPixel(x, y, qRgb(1, 2, 3));
+            // The next look comes after a column, a few, or several sweeps.
+            const int gaps[] = {0, 1, 7, 60, 121, 400};
+            untilRender = gaps[rng.bounded(6)];
         }
-        // A cleared surface starts over white.
+        // A cleared surface starts over white, and nothing from before it comes back.
+        for (int call = 0; call < 50; ++call) chart.Graph_Populations(n);
         chart.Clear();
         ref.fill(White);
         PlotColumn = 0;
@@ -179,6 +194,7 @@ class StripChartTest : public QObject {
             referenceColumn(ref, PlotColumn, n);
             chart.Graph_Populations(n);
         }
+        chart.Render();
         QVERIFY(img == ref);
     }
 
@@ -189,10 +205,19 @@ class StripChartTest : public QObject {
         chart.Clear();
         for (int x = 0; x < 10; ++x)
             for (int y = 0; y < 10; ++y) QCOMPARE(at(img, x, y), White);
-        // A row beyond 16 bits is an overflow, not a wrapped-around mark.
-        setSpecies(0, -1e6, 0);
-        const int16_t n = 1;
+        // A row beyond 16 bits is an overflow, not a wrapped-around mark; the column is
+        // whitened and keeps the marks of the rows before it.
+        img.fill(Black);
+        setSpecies(0, 0.5, 0x0000FF);
+        setSpecies(1, -1e6, 0);
+        PlotColumn = 3;
+        const int16_t n = 2;
         QVERIFY_THROWS_EXCEPTION(LvError, chart.Graph_Populations(n));
+        chart.Render();
+        QCOMPARE(at(img, 3, 0), White);
+        QCOMPARE(at(img, 3, 5), qRgb(255, 0, 0));
+        QCOMPARE(at(img, 3, 9), White);
+        QCOMPARE(at(img, 2, 5), Black);
     }
 };
 
