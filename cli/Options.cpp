@@ -34,18 +34,6 @@ const char* const Usage =
     "                    (final populations of rows 0 to N-1), 17 significant digits\n"
     "  --help            print this text\n";
 
-namespace {
-
-// A file option's value: a name, never empty.
-auto fileName(const char* option, std::optional<std::string>& into) {
-    return [option, &into](const std::string& v) {
-        if (v.empty()) throw UsageError{std::string(option) + " needs a file name"};
-        into = v;
-    };
-}
-
-}  // namespace
-
 Options Parse_Options(int argc, char** argv) {
     Options o;
     CLI::App app{"lv-run"};
@@ -68,13 +56,9 @@ Options Parse_Options(int argc, char** argv) {
                                                      Whole_Option<int>(name, v, 1, MaxChartSide);
                                              })
             ->multi_option_policy(last);
-    app.add_option_function<std::string>("--image", fileName("--image", o.image))
-        ->multi_option_policy(last);
-    app.add_option_function<std::string>("--history", fileName("--history", o.history))
-        ->multi_option_policy(last);
-    app.add_option_function<std::string>("--history-plot",
-                                         fileName("--history-plot", o.historyPlot))
-        ->multi_option_policy(last);
+    Add_File_Option(app, "--image", o.image);
+    Add_File_Option(app, "--history", o.history);
+    Add_File_Option(app, "--history-plot", o.historyPlot);
     app.add_flag("--json", o.json);
     app.add_option("FILE", o.file);
     // What CLI11 does not take is a second FILE or an option it does not know.

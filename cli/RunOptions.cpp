@@ -19,6 +19,17 @@ bool endsWithDat(const std::string& name) {
 
 }  // namespace
 
+CLI::Option* Add_File_Option(CLI::App& app, const char* name, std::optional<std::string>& into) {
+    return app
+        .add_option_function<std::string>(
+            name,
+            [name, &into](const std::string& v) {
+                if (v.empty()) throw UsageError{std::string(name) + " needs a file name"};
+                into = v;
+            })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 void RunOptions::Add_To(CLI::App& app) {
     const auto last = CLI::MultiOptionPolicy::TakeLast;
     app.add_option_function<std::string>(

@@ -30,6 +30,10 @@ Int Whole_Option(const std::string& option, const std::string& text, Int low, In
     return value;
 }
 
+// An option that names a file to write (--image, --csv, ...), never empty; the last one
+// given counts.
+CLI::Option* Add_File_Option(CLI::App& app, const char* name, std::optional<std::string>& into);
+
 struct RunOptions {
     std::optional<bool> datStyle;     // --style dat|p; otherwise FILE's extension decides
     std::optional<std::string> time;  // --time T, read after the file as "Set To:" is

@@ -249,18 +249,8 @@ SweepOptions parse(int argc, char** argv) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option_function<std::string>("--shard", [&o](const std::string& v) { o.shard = v; })
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>("--csv",
-                                         [&o](const std::string& v) {
-                                             if (v.empty()) usage("--csv needs a file name");
-                                             o.csv = v;
-                                         })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>("--plot",
-                                         [&o](const std::string& v) {
-                                             if (v.empty()) usage("--plot needs a file name");
-                                             o.plot = v;
-                                         })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    Add_File_Option(app, "--csv", o.csv);
+    Add_File_Option(app, "--plot", o.plot);
     app.add_option("--threads", o.threads)
         ->check(CLI::Range(1, 4096))
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -306,12 +296,10 @@ int main(int argc, char** argv) {
         return o.merge ? merge(o) : sweep(o);
     } catch (const UsageError& e) {
         std::cerr << "lv-sweep: " << e.message << "\n";
-    } catch (const LvError& e) {
-        std::cerr << "lv-sweep: " << e.what() << "\n";
     } catch (const SweepMergeError& e) {
         std::cerr << "lv-sweep merge: " << e.message << "\n";
     } catch (const std::exception& e) {
-        std::cerr << "lv-sweep: " << e.what() << "\n";
+        std::cerr << "lv-sweep: " << Failure_Text(e) << "\n";
     }
     return 1;
 }
