@@ -3,6 +3,8 @@
 #include <cmath>
 #include <random>
 
+#include "ModelLog.h"
+
 double Scalar_Baseline_Run(SpeciesTable& table, int n, double dt, long long steps) {
     const double d0 = std::pow(10.0, -12.0);
     double Xe[MaxSpecies] = {}, XOld[MaxSpecies] = {}, XeOld[MaxSpecies] = {};
@@ -30,7 +32,7 @@ double Scalar_Baseline_Run(SpeciesTable& table, int n, double dt, long long step
             if (sp.x >= 1) sp.x = 0.9999999;
         }
         const double Dist = std::sqrt(SumSq);
-        LESum = (1 / dt) * std::log(Dist / d0) + LESum;
+        LESum = (1 / dt) * Model_Log(Dist / d0) + LESum;
         for (int i = 0; i < n; ++i)
             Xe[i] = ((Xe[i] - table.rows[i].x) * d0) / Dist + table.rows[i].x;
     }

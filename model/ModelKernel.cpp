@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "KernelBuilds.h"
+#include "LaneVector.h"
+#include "StepArithmetic.h"
 
 // One routine, written once over GCC vector extensions, is compiled for several instruction
 // sets: the body is always inlined into a wrapper that carries the target attribute, so each
@@ -12,14 +14,6 @@
 // multiply-add (-ffp-contract=off), and all variants agree bit for bit.
 
 namespace {
-
-constexpr double ClampedPopulation = 0.9999999;
-
-template <int W>
-struct Lanes {
-    typedef double V __attribute__((vector_size(W * sizeof(double))));
-    typedef long long M __attribute__((vector_size(W * sizeof(double))));
-};
 
 // Each matrix block feeds two products; left to itself the compiler reads it from memory
 // for each, and with four or more blocks the loads, not the arithmetic, then bound the loop.
@@ -32,41 +26,6 @@ template <typename V>
 #else
     (void)v;
 #endif
-}
-
-constexpr long long ExponentBits = 0x7FF0000000000000LL;
-
-// Marks in `bad` the lanes of v that hold an infinity or a NaN, read from the exponent bits
-// with integer operations that raise no floating-point flag.
-template <int W>
-[[gnu::always_inline]] inline void markNonFinite(typename Lanes<W>::M& bad,
-                                                 const typename Lanes<W>::V& v) {
-    using M = typename Lanes<W>::M;
-    bad |= ((M)v & ExponentBits) == ExponentBits;
-}
-
-// Whether any lane of a mask (lanes all ones or all zeros) is set: one sign-bit gather where
-// the instruction set has it, rather than a lane-by-lane reduction.
-template <int W>
-[[gnu::always_inline]] inline bool anyLane(const typename Lanes<W>::M& m) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-    // Four and eight lanes are only used by the AVX2 and AVX-512 routines; "x" keeps the
-    // operand in a register that the VEX encoding reaches. Eight are folded into four.
-    int bits;
-    if constexpr (W == 2) {
-        asm("movmskpd %1, %0" : "=r"(bits) : "x"(m));
-        return bits != 0;
-    } else if constexpr (W == 4) {
-        asm("vmovmskpd %1, %0" : "=r"(bits) : "x"(m));
-        return bits != 0;
-    } else if constexpr (W == 8) {
-        return anyLane<4>(__builtin_shufflevector(m, m, 0, 1, 2, 3) |
-                          __builtin_shufflevector(m, m, 4, 5, 6, 7));
-    }
-#endif
-    long long any = 0;
-    for (int l = 0; l < W; ++l) any |= m[l];
-    return any != 0;
 }
 
 // Dist, and whether the perturbed populations are pulled back: not where 1 / dt or the
@@ -93,8 +52,8 @@ template <int W>
 template <int W, int G, int J = 0>
 [[gnu::always_inline]] inline KernelStep stepBlocks(KernelState& s, int k0, double dt, double d0,
                                                     double& SumSq, bool first, bool only) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
+    using V = typename Lane_Vector<W>::V;
+    using M = typename Lane_Vector<W>::M;
     const int n = J > 0 ? J : s.n;
     const double* xo = s.x[s.from];
     const double* xeo = s.xe[s.from];
@@ -120,8 +79,8 @@ template <int W, int G, int J = 0>
             V a;
             std::memcpy(&a, row + b * W, sizeof a);
             if constexpr (G >= 4) inRegister(a);
-            S[b] = a * xj + S[b];
-            Se[b] = a * xej + Se[b];
+            S[b] = Sum_Term(a, xj, S[b]);
+            Se[b] = Sum_Term(a, xej, Se[b]);
         }
     };
     // A count known here unrolls completely; any other in pairs.
@@ -133,8 +92,6 @@ template <int W, int G, int J = 0>
         for (int j = 1; j < n; ++j) addColumn(j);
     }
 
-    V clamped;
-    for (int l = 0; l < W; ++l) clamped[l] = ClampedPopulation;
     V xKept[G], xeKept[G];
     M clampedLanes = {};
     for (int b = 0; b < G; ++b) {
@@ -143,17 +100,12 @@ template <int W, int G, int J = 0>
         std::memcpy(&r, s.r + k, sizeof r);
         std::memcpy(&x, xo + k, sizeof x);
         std::memcpy(&xe, xeo + k, sizeof xe);
-        const V g = (r * x) * (1.0 - S[b]);
-        V xNew = dt * g + x;
-        const V ge = (xe * r) * (1.0 - Se[b]);
-        const V xeNew = dt * ge + xe;
-        const V diff = xNew - xeNew;
-        const V sq = diff * diff;
-        // Populations that reach 1 are set back just below it; the squared difference above
-        // was taken before, and the perturbed copy is never clamped.
-        const M reached = xNew >= 1.0;
-        xNew = (V)(((M)xNew & ~reached) | ((M)clamped & reached));
-        clampedLanes |= reached;
+        V xNew = Main_Update(x, r, S[b], dt);
+        const V xeNew = Perturbed_Update(xe, r, Se[b], dt);
+        const V sq = Squared_Difference(xNew, xeNew);
+        // The squared difference above was taken before the clamp.
+        clampedLanes |= xNew >= 1.0;
+        xNew = Clamp_Population(xNew);
         std::memcpy(xn + k, &xNew, sizeof xNew);
         if (!only) std::memcpy(xen + k, &xeNew, sizeof xeNew);
         xKept[b] = xNew;
@@ -172,16 +124,16 @@ template <int W, int G, int J = 0>
     if (!result.renormalised) return result;
     V xePulled[G];
     for (int b = 0; b < G; ++b) {
-        xePulled[b] = ((xeKept[b] - xKept[b]) * d0) / result.Dist + xKept[b];
+        xePulled[b] = Pull_Back(xeKept[b], xKept[b], d0, result.Dist);
         std::memcpy(xen + k0 + b * W, &xePulled[b], sizeof(V));
     }
     // Where no population was clamped, xe - x is, up to rounding, minus the difference
     // that went into SumSq, so |xe - x| / Dist is at most about 1 and a finite SumSq leaves
     // every pulled-back population finite; only a clamped row can stray far from its copy.
-    if (!result.finite || !anyLane<W>(clampedLanes)) return result;
+    if (!result.finite || !Lane_Any(clampedLanes)) return result;
     M bad = {};
-    for (int b = 0; b < G; ++b) markNonFinite<W>(bad, xePulled[b]);
-    return {result.Dist, true, !anyLane<W>(bad)};
+    for (int b = 0; b < G; ++b) bad |= Lane_Non_Finite(xePulled[b]);
+    return {result.Dist, true, !Lane_Any(bad)};
 }
 
 // One group of g blocks, g from 1 to G, chosen at run time.
@@ -199,8 +151,8 @@ template <int W, int G>
 // several groups.
 template <int W>
 [[gnu::always_inline]] inline bool renormaliseAll(KernelState& s, double d0, double dist) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
+    using V = typename Lane_Vector<W>::V;
+    using M = typename Lane_Vector<W>::M;
     const int blocks = (s.n + W - 1) / W;
     const double* x = s.x[1 - s.from];
     double* xe = s.xe[1 - s.from];
@@ -209,11 +161,11 @@ template <int W>
         V vx, ve;
         std::memcpy(&vx, x + b * W, sizeof vx);
         std::memcpy(&ve, xe + b * W, sizeof ve);
-        ve = ((ve - vx) * d0) / dist + vx;
+        ve = Pull_Back(ve, vx, d0, dist);
         std::memcpy(xe + b * W, &ve, sizeof ve);
-        markNonFinite<W>(bad, ve);
+        bad |= Lane_Non_Finite(ve);
     }
-    return !anyLane<W>(bad);
+    return !Lane_Any(bad);
 }
 
 // Small species counts, the most common, each get a step routine of their own, compiled for
@@ -249,8 +201,8 @@ template <int W, int G>
 // The sums over j of B blocks of rows with the populations p, j in order.
 template <int W, int B>
 [[gnu::always_inline]] inline void blockSums(const KernelState& s, const double* p,
-                                             typename Lanes<W>::V (&S)[B]) {
-    using V = typename Lanes<W>::V;
+                                             typename Lane_Vector<W>::V (&S)[B]) {
+    using V = typename Lane_Vector<W>::V;
     for (int b = 0; b < B; ++b) {
         V a;
         std::memcpy(&a, &s.aT[0][b * W], sizeof a);
@@ -262,7 +214,7 @@ template <int W, int B>
         for (int b = 0; b < B; ++b) {
             V a;
             std::memcpy(&a, &s.aT[j][b * W], sizeof a);
-            S[b] = a * pj + S[b];
+            S[b] = Sum_Term(a, pj, S[b]);
         }
     }
 }
@@ -277,8 +229,8 @@ template <int W, int B>
 // independent values are computed differs.
 template <int W, int B>
 [[gnu::always_inline]] inline KernelStep stepAhead(KernelState& s, double dt, double d0) {
-    using V = typename Lanes<W>::V;
-    using M = typename Lanes<W>::M;
+    using V = typename Lane_Vector<W>::V;
+    using M = typename Lane_Vector<W>::M;
     const int n = s.n;
     const double* xo = s.x[s.from];
     const double* xeo = s.xe[s.from];
@@ -293,8 +245,6 @@ template <int W, int B>
     blockSums<W, B>(s, xeo, Se);
 
     alignas(64) double sq[B * W];
-    V clamped;
-    for (int l = 0; l < W; ++l) clamped[l] = ClampedPopulation;
     for (int b = 0; b < B; ++b) {
         const int k = b * W;
         V r, x, xe, S;
@@ -302,15 +252,11 @@ template <int W, int B>
         std::memcpy(&x, xo + k, sizeof x);
         std::memcpy(&xe, xeo + k, sizeof xe);
         std::memcpy(&S, s.S + k, sizeof S);
-        const V g = (r * x) * (1.0 - S);
-        V xNew = dt * g + x;
-        const V ge = (xe * r) * (1.0 - Se[b]);
-        const V xeNew = dt * ge + xe;
-        const V diff = xNew - xeNew;
-        const V d2 = diff * diff;
+        const V xUpdated = Main_Update(x, r, S, dt);
+        const V xeNew = Perturbed_Update(xe, r, Se[b], dt);
+        const V d2 = Squared_Difference(xUpdated, xeNew);
         std::memcpy(sq + k, &d2, sizeof d2);
-        const M reached = xNew >= 1.0;
-        xNew = (V)(((M)xNew & ~reached) | ((M)clamped & reached));
+        const V xNew = Clamp_Population(xUpdated);
         std::memcpy(xn + k, &xNew, sizeof xNew);
         std::memcpy(xen + k, &xeNew, sizeof xeNew);
     }
@@ -321,7 +267,7 @@ template <int W, int B>
         for (int b = 0; b < B; ++b) {
             V a;
             std::memcpy(&a, &s.aT[j][b * W], sizeof a);
-            S[b] = j == 0 ? a * xj : a * xj + S[b];
+            S[b] = j == 0 ? a * xj : Sum_Term(a, xj, S[b]);
         }
     };
     const int half = n / 2;
@@ -341,9 +287,9 @@ template <int W, int B>
         V vx, ve;
         std::memcpy(&vx, xn + b * W, sizeof vx);
         std::memcpy(&ve, xen + b * W, sizeof ve);
-        ve = ((ve - vx) * d0) / result.Dist + vx;
+        ve = Pull_Back(ve, vx, d0, result.Dist);
         std::memcpy(xen + b * W, &ve, sizeof ve);
-        markNonFinite<W>(bad, ve);
+        bad |= Lane_Non_Finite(ve);
     };
     int pulled = result.renormalised ? 0 : B;
     for (int j = half; j < n; ++j) {
@@ -354,7 +300,7 @@ template <int W, int B>
     for (int b = 0; b < B; ++b) std::memcpy(&s.S[b * W], &S[b], sizeof(V));
     s.sumsReady = true;
     if (!result.renormalised) return result;
-    return {result.Dist, true, result.finite && !anyLane<W>(bad)};
+    return {result.Dist, true, result.finite && !Lane_Any(bad)};
 }
 
 // The step with sums ahead for the block count of s, up to B.

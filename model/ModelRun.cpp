@@ -187,7 +187,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             recip = 1 / h;
             deferred = LESum.Can_Wait(recip, Dist);
             if (!deferred) {
-                LENew = (recip * std::log(Dist / d0)) + LESum.Total();
+                LENew = Exponent_Term(recip, Dist, d0) + LESum.Total();
                 finite = finite && std::isfinite(LENew);
             }
             return true;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "StepArithmetic.h"
+
 // The exponent's sum, LESum = (1 / dt) * ln(Dist / d0) + LESum, term by term in step order.
 // A term that provably cannot fail, nor make the sum fail, waits one step: its logarithm is
 // then taken while the next step runs, not on the path from one step to the next, and the
@@ -39,7 +41,7 @@ class TermSum {
   private:
     static constexpr double SafeDist = 1e290, SafeReciprocal = 1e290, SafeSum = 1e307;
     static constexpr int Budget = 64;
-    double term(double recip, double Dist) const { return recip * std::log(Dist / d0_); }
+    double term(double recip, double Dist) const { return Exponent_Term(recip, Dist, d0_); }
     static int budgetFor(double sum) { return std::fabs(sum) <= SafeSum ? Budget : 0; }
     double d0_;
     double known_ = 0;  // the sum before the waiting term

@@ -184,7 +184,7 @@ TEST_F(ModelRun, PopulationReachingOneIsClampedAfterItsSquaredDifference) {
     const double xe1 = 1.0 * ((xe0 * 1.4) * (1 - 0.0)) + xe0;
     ASSERT_GT(x1, 1.1);
     const double Dist = std::sqrt((x1 - xe1) * (x1 - xe1) + 0.0);
-    EXPECT_EQ(LE, (1 / 1.0) * std::log(Dist / d0) + 0.0)
+    EXPECT_EQ(LE, (1 / 1.0) * Model_Log(Dist / d0) + 0.0)
         << "the distance of the step is taken with the unclamped population";
 }
 
@@ -227,7 +227,7 @@ TEST_F(ModelRun, OnlySpeciesOneStartsPerturbed) {
     const double d0 = std::pow(10.0, -12.0);
     const double offset = 0.45 - (d0 + 0.45);
     const double Dist = std::sqrt(offset * offset + 0.0);
-    EXPECT_EQ(LE, (1 / 0.01) * std::log(Dist / d0));
+    EXPECT_EQ(LE, (1 / 0.01) * Model_Log(Dist / d0));
 }
 
 TEST_F(ModelRun, UpdateUsesStartOfStepValuesOnly) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Globals.h"
+#include "ModelLog.h"
 #include "ModelView.h"
 
 // A view that records what the model run asks of the window, and lets a test act from
@@ -89,7 +90,7 @@ struct ReferenceRun {
             }
         }
         const double Dist = std::sqrt(SumSq);
-        LESum = (1 / h) * std::log(Dist / d0) + LESum;
+        LESum = (1 / h) * Model_Log(Dist / d0) + LESum;
         ++steps;
         for (int i = 0; i < n; ++i) Xe[i] = ((Xe[i] - sp.rows[i].x) * d0) / Dist + sp.rows[i].x;
     }

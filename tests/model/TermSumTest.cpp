@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
+#include "ModelLog.h"
 #include "TermSum.h"
 
 // The exponent's sum: terms that wait a step are added exactly where the plain sum adds them,
-// and terms stop waiting before the sum could leave the double range.
+// and terms stop waiting before the sum could leave the double range. The logarithm of its
+// terms: close to the exact value, and the same bits for a double and for every vector lane.
 
 namespace {
 
@@ -30,13 +35,13 @@ TEST(TermSum, WaitingAndImmediateTermsGiveThePlainSumAtEveryStep) {
     int mismatches = 0, waited = 0;
     for (int step = 0; step < 5000; ++step) {
         const double recip = step % 97 == 0 ? -100.0 : 100.0, Dist = dist(engine);
-        plain = (recip * std::log(Dist / D0)) + plain;
+        plain = (recip * Model_Log(Dist / D0)) + plain;
         // Mix both ways of taking a term, in runs, as a run does when a term may not wait.
         if (sum.Can_Wait(recip, Dist) && pick(engine) < 0.9) {
             sum.Wait(recip, Dist);
             ++waited;
         } else {
-            sum.Restart((recip * std::log(Dist / D0)) + sum.Total());
+            sum.Restart((recip * Model_Log(Dist / D0)) + sum.Total());
         }
         if (bits(sum.Total()) != bits(plain)) ++mismatches;
     }
@@ -82,7 +87,7 @@ TEST(TermSum, SumNearTheRangeLimitStopsTermsWaitingWithinABatch) {
         int waited = 0;
         while (sum.Can_Wait(sign * 1e290, 1e290) && waited < 1000) {
             sum.Wait(sign * 1e290, 1e290);
-            plain = (sign * 1e290 * std::log(1e290 / D0)) + plain;
+            plain = (sign * 1e290 * Model_Log(1e290 / D0)) + plain;
             ++waited;
         }
         EXPECT_GE(waited, 1);
@@ -90,6 +95,76 @@ TEST(TermSum, SumNearTheRangeLimitStopsTermsWaitingWithinABatch) {
         EXPECT_EQ(bits(sum.Total()), bits(plain));
         EXPECT_TRUE(std::isfinite(sum.Total()));
     }
+}
+
+// Units in the last place between a double and the value in extended precision.
+double ulpsOff(double got, long double exact) {
+    const double nearest = static_cast<double>(exact);
+    const long double ulp = std::nextafter(std::fabs(nearest), Inf) - std::fabs(nearest);
+    return static_cast<double>(std::fabs((static_cast<long double>(got) - exact) / ulp));
+}
+
+TEST(ModelLog, WithinAUnitInTheLastPlaceOverTheWholeRange) {
+    std::mt19937_64 engine(11);
+    std::uniform_real_distribution<double> power(-745, 709), near(-0.5, 0.5);
+    double worst = 0;
+    int notNearest = 0;
+    constexpr int Count = 400000;
+    for (int i = 0; i < Count; ++i) {
+        // Everywhere, subnormals included, and close to 1, where the exponent's arguments lie.
+        const double x = i % 2 ? std::exp(power(engine))
+                               : 1 + near(engine) * std::ldexp(1.0, -int(engine() % 40));
+        const long double exact = logl(static_cast<long double>(x));
+        const double off = ulpsOff(Model_Log(x), exact);
+        worst = std::max(worst, off);
+        if (off > 0.5) ++notNearest;
+    }
+    EXPECT_LT(worst, 0.85);
+    EXPECT_LT(notNearest, Count / 100);
+    EXPECT_EQ(Model_Log(1.0), 0.0);
+    EXPECT_EQ(Model_Log(std::exp(1.0)), 1.0);
+    EXPECT_LT(ulpsOff(Model_Log(4.9406564584124654e-324), logl(4.9406564584124654e-324L)), 0.85);
+    EXPECT_LT(ulpsOff(Model_Log(1.7976931348623157e308), logl(1.7976931348623157e308L)), 0.85);
+}
+
+TEST(ModelLog, EdgesGiveTheLimitsAndRaiseNoFlag) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    EXPECT_EQ(Model_Log(Inf), Inf);
+    EXPECT_EQ(Model_Log(0.0), -Inf);
+    EXPECT_EQ(Model_Log(-0.0), -Inf);
+    EXPECT_TRUE(std::isnan(Model_Log(-1.0)));
+    EXPECT_TRUE(std::isnan(Model_Log(-Inf)));
+    EXPECT_TRUE(std::isnan(Model_Log(NaN)));
+    const double tiny = Model_Log(1e-310), huge = Model_Log(1e300);
+    EXPECT_TRUE(std::isfinite(tiny) && std::isfinite(huge));
+    EXPECT_FALSE(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW));
+}
+
+// Vectors of 2, 4 and 8 lanes, each lane an argument of its own.
+template <int W>
+void expectLanesAreDoubles(const std::vector<double>& args) {
+    using V = typename Lane_Vector<W>::V;
+    for (std::size_t at = 0; at + W <= args.size(); at += W) {
+        V x;
+        for (int l = 0; l < W; ++l) x[l] = args[at + std::size_t(l)];
+        const V y = Model_Log(x);
+        for (int l = 0; l < W; ++l)
+            ASSERT_EQ(bits(y[l]), bits(Model_Log(x[l]))) << W << " lanes, " << x[l];
+    }
+}
+
+TEST(ModelLog, EveryLaneGivesTheBitsOfTheDouble) {
+    std::mt19937_64 engine(5);
+    std::vector<double> args = {1, 0, -0.0, Inf, -2, NaN, 1e-310, 0.5, 2, 1 + 1e-15, 1 - 1e-16};
+    while (args.size() < 4000) {
+        uint64_t b = engine();
+        double x;
+        std::memcpy(&x, &b, sizeof x);
+        args.push_back(args.size() % 3 ? std::fabs(x) : 1 + std::ldexp(x, -1030));
+    }
+    expectLanesAreDoubles<2>(args);
+    expectLanesAreDoubles<4>(args);
+    expectLanesAreDoubles<8>(args);
 }
 
 }  // namespace

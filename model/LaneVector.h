@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+// Several doubles worked on at once, over GCC's vector extension, and the plain double: the
+// model's arithmetic is written once over either. Every operation acts lane by lane, exactly
+// as on a double, so a lane's results are the scalar results bit for bit (no fused
+// multiply-add: every target builds with -ffp-contract=off).
+//
+// The functions are always inlined: a vector wider than the caller's instruction set would
+// otherwise be passed in memory, and each build (generic, AVX2, AVX-512) gets its own code
+// from the target of the function it is inlined into.
+
+template <int W>
+struct Lane_Vector {
+    typedef double V __attribute__((vector_size(W * sizeof(double))));
+    // A comparison's result: all ones in the lanes where it holds, zero elsewhere.
+    typedef int64_t M __attribute__((vector_size(W * sizeof(double))));
+};
+
+// The bits of V as unsigned integers (uint64_t for a double), and its comparisons' type.
+template <class V>
+struct Lane_Traits {
+    typedef uint64_t Bits __attribute__((vector_size(sizeof(V))));
+    typedef int64_t Mask __attribute__((vector_size(sizeof(V))));
+    static constexpr int Width = sizeof(V) / sizeof(double);
+};
+template <>
+struct Lane_Traits<double> {
+    using Bits = uint64_t;
+    using Mask = bool;
+    static constexpr int Width = 1;
+};
+
+template <class V>
+[[gnu::always_inline]] inline V Lane_Splat(double c) {
+    if constexpr (std::is_same_v<V, double>) {
+        return c;
+    } else {
+        V v;
+        for (int l = 0; l < Lane_Traits<V>::Width; ++l) v[l] = c;
+        return v;
+    }
+}
+
+template <class V>
+[[gnu::always_inline]] inline typename Lane_Traits<V>::Bits Lane_Bits(V v) {
+    return __builtin_bit_cast(typename Lane_Traits<V>::Bits, v);
+}
+
+template <class V>
+[[gnu::always_inline]] inline V Lane_From_Bits(typename Lane_Traits<V>::Bits b) {
+    return __builtin_bit_cast(V, b);
+}
+
+// a where the mask holds, else b, lane by lane.
+template <class V>
+[[gnu::always_inline]] inline V Lane_Select(typename Lane_Traits<V>::Mask m, V a, V b) {
+    return m ? a : b;
+}
+
+constexpr uint64_t Lane_Exponent_Bits = 0x7FF0000000000000ULL;
+
+// The lanes of v that hold an infinity or a NaN, read from the exponent bits with integer
+// operations that raise no floating-point flag.
+template <class V>
+[[gnu::always_inline]] inline typename Lane_Traits<V>::Mask Lane_Non_Finite(V v) {
+    return (Lane_Bits(v) & Lane_Exponent_Bits) == Lane_Exponent_Bits;
+}
+
+// Whether any lane of a mask is set: one sign-bit gather where the instruction set has it,
+// rather than a lane-by-lane reduction.
+template <class M>
+[[gnu::always_inline]] inline bool Lane_Any(const M& m) {
+    if constexpr (std::is_same_v<M, bool>) {
+        return m;
+    } else {
+        constexpr int W = sizeof(M) / sizeof(int64_t);
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+        // Four and eight lanes are only used by the AVX2 and AVX-512 routines; "x" keeps the
+        // operand in a register that the VEX encoding reaches. Wider masks are folded.
+        int bits;
+        if constexpr (W == 2) {
+            asm("movmskpd %1, %0" : "=r"(bits) : "x"(m));
+            return bits != 0;
+        } else if constexpr (W == 4) {
+            asm("vmovmskpd %1, %0" : "=r"(bits) : "x"(m));
+            return bits != 0;
+        } else if constexpr (W == 8) {
+            typedef int64_t M4 __attribute__((vector_size(4 * sizeof(int64_t))));
+            return Lane_Any<M4>(__builtin_shufflevector(m, m, 0, 1, 2, 3) |
+                                __builtin_shufflevector(m, m, 4, 5, 6, 7));
+        } else if constexpr (W == 16) {
+            typedef int64_t M8 __attribute__((vector_size(8 * sizeof(int64_t))));
+            return Lane_Any<M8>(__builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7) |
+                                __builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15));
+        }
+#endif
+        int64_t any = 0;
+        for (int l = 0; l < W; ++l) any |= m[l];
+        return any != 0;
+    }
+}
