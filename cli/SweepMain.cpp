@@ -21,6 +21,7 @@
 #include "SaveFile.h"
 #include "SweepCsv.h"
 #include "SweepExecutor.h"
+#include "SweepLanes.h"
 #include "SweepMerge.h"
 #include "SweepPlot.h"
 #include "SweepPoints.h"
@@ -189,7 +190,7 @@ int sweep(const SweepOptions& o) {
     SweepProgress progress(points.Count(), !o.quiet);
     run.Prepare();
     Run_Points(
-        points, Scalar_Runner(run), o.threads > 0 ? o.threads : Usable_Processors(),
+        points, Lane_Runner(run), o.threads > 0 ? o.threads : Usable_Processors(),
         [&](const PointResult& r) {
             put(csv.Row(r));
             if (plot)

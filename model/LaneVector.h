@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 // Several doubles worked on at once, over GCC's vector extension, and the plain double: the
@@ -57,7 +59,12 @@ template <class V>
 // a where the mask holds, else b, lane by lane.
 template <class V>
 [[gnu::always_inline]] inline V Lane_Select(typename Lane_Traits<V>::Mask m, V a, V b) {
-    return m ? a : b;
+    if constexpr (std::is_same_v<V, double>) {
+        return m ? a : b;
+    } else {
+        using Bits = typename Lane_Traits<V>::Bits;
+        return Lane_From_Bits<V>((Lane_Bits(a) & (Bits)m) | (Lane_Bits(b) & ~(Bits)m));
+    }
 }
 
 constexpr uint64_t Lane_Exponent_Bits = 0x7FF0000000000000ULL;
@@ -100,5 +107,43 @@ template <class M>
         int64_t any = 0;
         for (int l = 0; l < W; ++l) any |= m[l];
         return any != 0;
+    }
+}
+
+// The square root of every lane, correctly rounded as IEEE requires, so that each lane is the
+// double's result. The vector instruction where there is one, in pieces of the widest vector
+// of the instruction set in use, Native doubles (2 for SSE2, 4 for AVX, 8 for AVX-512: the
+// caller knows its target, this function cannot); else lane by lane.
+template <int Native, class V>
+[[gnu::always_inline]] inline V Lane_Sqrt(V v) {
+    if constexpr (std::is_same_v<V, double>) {
+        return std::sqrt(v);
+    } else {
+        constexpr int W = Lane_Traits<V>::Width;
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+        if constexpr (W > Native) {
+            typedef double Half __attribute__((vector_size(W / 2 * sizeof(double))));
+            Half low, high;
+            std::memcpy(&low, &v, sizeof low);
+            std::memcpy(&high, reinterpret_cast<const char*>(&v) + sizeof low, sizeof high);
+            low = Lane_Sqrt<Native>(low);
+            high = Lane_Sqrt<Native>(high);
+            std::memcpy(&v, &low, sizeof low);
+            std::memcpy(reinterpret_cast<char*>(&v) + sizeof low, &high, sizeof high);
+            return v;
+        } else if constexpr (W == 2 && Native == 2) {
+            asm("sqrtpd %1, %0" : "=x"(v) : "x"(v));
+            return v;
+        } else if constexpr ((W == 2 || W == 4) && Native == 4) {
+            asm("vsqrtpd %1, %0" : "=x"(v) : "x"(v));
+            return v;
+        } else if constexpr (Native == 8) {
+            asm("vsqrtpd %1, %0" : "=v"(v) : "v"(v));
+            return v;
+        }
+#endif
+        V root;
+        for (int l = 0; l < W; ++l) root[l] = std::sqrt(v[l]);
+        return root;
     }
 }

@@ -9,6 +9,7 @@
 #endif
 
 #include "Convert.h"
+#include "FloatEnvironment.h"
 #include "Globals.h"
 #include "LvError.h"
 #include "ModelKernel.h"
@@ -26,18 +27,10 @@ namespace {
 }
 
 // The failures a step can leave in the floating-point status: invalid, divide by zero and
-// overflow. Underflow and inexact are not failures.
-//
-// Round to nearest, and subnormal results kept (species that die out decay through them):
-// the run sets this up and gives the caller its own environment back, flags included.
-//
-// The model's double arithmetic all runs in the SSE unit, so on x86-64 only its control and
-// status word is saved, set and read. The x87 environment is left alone: loading it is slow,
-// and on the processors measured it also slowed the thousands of steps that followed.
+// overflow. Underflow and inexact are not failures. On x86-64 they are read from the SSE
+// control and status word, as FloatEnvironment sets it up.
 #if defined(__x86_64__)
 constexpr unsigned MxcsrInvalid = 0x01, MxcsrDivByZero = 0x04, MxcsrOverflow = 0x08;
-constexpr unsigned MxcsrFlags = 0x3F, MxcsrDenormalsAreZero = 0x40, MxcsrRounding = 0x6000,
-                   MxcsrFlushToZero = 0x8000;
 inline unsigned failureFlags() {
     return _mm_getcsr() & (MxcsrInvalid | MxcsrDivByZero | MxcsrOverflow);
 }
@@ -50,21 +43,6 @@ inline bool overflowRaised(unsigned f) {
 inline bool divByZeroRaised(unsigned f) {
     return f & MxcsrDivByZero;
 }
-
-class FloatEnvironment {
-  public:
-    // The caller's exception masks are kept; rounding to nearest is the zero rounding field.
-    FloatEnvironment() : saved_(_mm_getcsr()) {
-        _mm_setcsr(saved_ &
-                   ~(MxcsrFlags | MxcsrDenormalsAreZero | MxcsrRounding | MxcsrFlushToZero));
-    }
-    ~FloatEnvironment() { _mm_setcsr(saved_); }
-    FloatEnvironment(const FloatEnvironment&) = delete;
-    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
-
-  private:
-    unsigned saved_;
-};
 #else
 inline unsigned failureFlags() {
     return static_cast<unsigned>(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW));
@@ -78,21 +56,6 @@ inline bool overflowRaised(unsigned f) {
 inline bool divByZeroRaised(unsigned f) {
     return f & FE_DIVBYZERO;
 }
-
-class FloatEnvironment {
-  public:
-    FloatEnvironment() {
-        std::fegetenv(&saved_);
-        std::fesetround(FE_TONEAREST);
-        std::feclearexcept(FE_ALL_EXCEPT);
-    }
-    ~FloatEnvironment() { std::fesetenv(&saved_); }
-    FloatEnvironment(const FloatEnvironment&) = delete;
-    FloatEnvironment& operator=(const FloatEnvironment&) = delete;
-
-  private:
-    std::fenv_t saved_;
-};
 #endif
 
 // Names the first failure of a step from its flags. With finite inputs an invalid operation

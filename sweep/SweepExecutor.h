@@ -12,6 +12,7 @@
 struct BatchRunner {
     int batch = 1;
     std::function<void(std::span<const SweepPoint>, std::span<PointResult>)> run;
+    const char* name = "single";  // how it runs them, for the record
 };
 
 // One point after the other through SweepRun.

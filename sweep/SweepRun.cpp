@@ -37,7 +37,10 @@ SweepBase SweepBase::From_Globals() {
 
 SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters)
     : base_(std::move(base)), parameters_(std::move(parameters)) {
-    for (const SweepParameter& p : parameters_) settingsVary_ = settingsVary_ || p.Is_Run_Setting();
+    for (const SweepParameter& p : parameters_) {
+        settingsVary_ = settingsVary_ || p.Is_Run_Setting();
+        matrixVaries_ = matrixVaries_ || p.kind == SweepParameter::Kind::Matrix;
+    }
 }
 
 void SweepRun::Prepare() const {
@@ -45,7 +48,7 @@ void SweepRun::Prepare() const {
     if (base_.n <= MaxSpecies) (void)Kernel_Routine(base_.n);
 }
 
-int16_t SweepRun::load(const SweepPoint& point) const {
+int16_t SweepRun::Load(const SweepPoint& point) const {
     Species = base_.table;
     Nanimals = base_.n;
     TotalTime = base_.totalTime;
@@ -69,7 +72,7 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
     PointResult r;
     r.point = point;
     try {
-        const int16_t plotInterval = load(point);
+        const int16_t plotInterval = Load(point);
         SweepView view(base_.chartWidth, base_.chartHeight, base_.steps);
         Run_Model(view, Nanimals, plotInterval, TotalTime);
         r.status = "ok";
@@ -79,8 +82,15 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
         r.x.reserve(std::size_t(Nanimals > 0 ? Nanimals : 0));
         for (int i = 0; i < Nanimals; ++i) r.x.push_back(Species(i).x);
     } catch (const LvError& e) {
-        r.status = Error_Kind_Text(e.kind());
-        r.message = e.what();
+        return Failure(point, e);
     }
+    return r;
+}
+
+PointResult SweepRun::Failure(const SweepPoint& point, const LvError& e) {
+    PointResult r;
+    r.point = point;
+    r.status = Error_Kind_Text(e.kind());
+    r.message = e.what();
     return r;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Globals.h"
+#include "LvError.h"
 #include "SweepParameter.h"
 #include "SweepPoints.h"
 
@@ -52,14 +53,25 @@ class SweepRun {
     // failure is the same for every point, and the caller refuses the sweep instead.
     bool Settings_Vary() const { return settingsVary_; }
 
+    // Whether a point varies an entry of the interaction matrix: otherwise every point runs
+    // with the file's matrix.
+    bool Matrix_Varies() const { return matrixVaries_; }
+
+    const SweepBase& Base() const { return base_; }
+
     // One point on the calling thread, in that thread's model state.
     PointResult Run(const SweepPoint& point) const;
 
-  private:
-    // Sets the calling thread's model state to the point and returns its plot interval.
-    int16_t load(const SweepPoint& point) const;
+    // What Run does before the model run: sets the calling thread's model state to the point
+    // and returns its plot interval, or throws the LvError that Run reports for it.
+    int16_t Load(const SweepPoint& point) const;
 
+    // The result of a point that failed with e.
+    static PointResult Failure(const SweepPoint& point, const LvError& e);
+
+  private:
     SweepBase base_;
     std::vector<SweepParameter> parameters_;
     bool settingsVary_ = false;
+    bool matrixVaries_ = false;
 };

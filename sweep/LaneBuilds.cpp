@@ -1,0 +1,105 @@
+#include "LaneBuilds.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <limits>
+
+#include "FloatEnvironment.h"
+#include "Globals.h"
+
+namespace {
+
+std::vector<LaneBuild> buildsHere() {
+    std::vector<LaneBuild> builds;
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq")) {
+        builds.push_back({"avx512f/16", 16, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/8", 8, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/4", 4, Lane_Routine_Avx512});
+    }
+    if (__builtin_cpu_supports("avx2")) {
+        builds.push_back({"avx2/8", 8, Lane_Routine_Avx2});
+        builds.push_back({"avx2/4", 4, Lane_Routine_Avx2});
+    }
+#endif
+    builds.push_back({"generic/2", 2, Lane_Routine_Generic});
+    return builds;
+}
+
+// Competitive systems of n species whose populations settle without dying out, clamping or
+// growing without bound, a little different in every lane: their steps cost what a typical
+// step costs, and none ends or fails.
+void fillScratch(LaneState& s) {
+    const int n = s.n, width = s.width;
+    s.d0 = 1e-12;
+    s.screen = 65;
+    for (int l = 0; l < width; ++l) {
+        for (int k = 0; k < n; ++k) {
+            s.x[k * width + l] = s.xe[k * width + l] = 0.2 + 0.6 * ((k * 7 + l) % 11) / 11.0;
+            s.r[k * width + l] = 0.5 + 0.5 * k / n;
+            for (int j = 0; j < n; ++j) {
+                const double a = j == k ? 1 : 0.5 * ((j * 3 + k * 5) % 7) / (7.0 * n);
+                if (s.laneMatrix)
+                    s.a[(k * n + j) * width + l] = a;
+                else
+                    s.a[k * n + j] = a;
+            }
+        }
+        s.xe[l] += 1e-9;
+        s.dt[l] = 0.01;
+        s.recip[l] = 100;
+        s.time[l] = s.total[l] = s.LESum[l] = 0;
+        s.bad[l] = 0;
+    }
+}
+
+// Time per system and step of each build on scratch systems, in short stretches taken in
+// turn, so that a moment of load on the machine spoils one stretch rather than one build; a
+// build's time is its best stretch.
+int fastestBuild(int n, bool laneMatrix) {
+    const std::vector<LaneBuild>& builds = Lane_Builds();
+    if (builds.size() == 1) return 0;
+    const FloatEnvironment environment;
+    constexpr int Rounds = 5, Steps = 48;
+    std::vector<LaneState> states;
+    for (const LaneBuild& build : builds) {
+        states.emplace_back(build.width, n, laneMatrix);
+        fillScratch(states.back());
+    }
+    std::vector<double> best(builds.size(), std::numeric_limits<double>::infinity());
+    for (int round = 0; round < Rounds; ++round) {
+        for (std::size_t i = 0; i < builds.size(); ++i) {
+            const LaneRoutine routine = builds[i].routine(builds[i].width, n, laneMatrix);
+            const auto start = std::chrono::steady_clock::now();
+            const long long done = routine(states[i], Steps);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            best[i] = std::min(best[i], took.count() / double(done * builds[i].width));
+        }
+    }
+    return static_cast<int>(std::min_element(best.begin(), best.end()) - best.begin());
+}
+
+// By count and matrix kind: 1 + the index of the build chosen, 0 before the first request.
+std::atomic<int> chosen[MaxSpecies + 1][2];
+
+}  // namespace
+
+const std::vector<LaneBuild>& Lane_Builds() {
+    static const std::vector<LaneBuild> builds = buildsHere();
+    return builds;
+}
+
+const LaneBuild& Lane_Build_For(int n, bool laneMatrix) {
+    const std::vector<LaneBuild>& builds = Lane_Builds();
+    if (n < 1 || n > MaxSpecies) return builds.front();
+    std::atomic<int>& choice = chosen[n][laneMatrix ? 1 : 0];
+    int index = choice.load(std::memory_order_relaxed);
+    if (index == 0) {
+        index = 1 + fastestBuild(n, laneMatrix);
+        choice.store(index, std::memory_order_relaxed);
+    }
+    return builds[std::size_t(index - 1)];
+}
