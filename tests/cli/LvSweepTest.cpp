@@ -1,6 +1,6 @@
 // lv-sweep against lv-run: every point of a sweep must be what `lv-run --json` prints for a
 // file that holds the point's values (or for --random --seed S), to the last digit, failures
-// included, whatever the threads and shards; and the command line behaves as lv-run's.
+// included, whatever the threads, shards and lanes; and the command line behaves as lv-run's.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ProgramTest.h"
+#include "SweepLanes.h"
 
 namespace {
 
@@ -116,6 +117,25 @@ struct PFile {
 class LvSweep : public ProgramTest {
   protected:
     Result Sweep(const std::string& args) { return Run_Program(LV_SWEEP, args); }
+    // lv-sweep with LV_SWEEP_LANES set to `lanes`.
+    Result SweepIn(const std::string& lanes, const std::string& args) {
+        ::setenv(LaneBuildVariable, lanes.c_str(), 1);
+        const Result r = Sweep(args);
+        ::unsetenv(LaneBuildVariable);
+        return r;
+    }
+    // lv-sweep run every way this processor has (each lane build, and one point after the
+    // other): the outputs must be the same to the byte. Returns the default way's.
+    Result SweepEveryWay(const std::string& args) {
+        const Result first = Sweep(args);
+        for (const std::string& lanes : Lane_Build_Names()) {
+            const Result r = SweepIn(lanes, args);
+            EXPECT_EQ(r.status, first.status) << lanes << ": " << args;
+            EXPECT_TRUE(r.out == first.out) << lanes << ": " << args;
+            EXPECT_EQ(r.err, first.err) << lanes << ": " << args;
+        }
+        return first;
+    }
     Result LvRun(const std::string& args) { return Run_Program(LV_RUN, args); }
     // lv-sweep with a terminal for its output, which `script` gives it and copies out.
     Result OnTerminal(const std::string& args) {
@@ -159,7 +179,8 @@ class LvSweep : public ProgramTest {
 const std::string Chaotic = Examples + "/chaotic-4.p";
 
 TEST_F(LvSweep, GridPointsAreLvRunsOfFilesHoldingTheirValues) {
-    const Result r = Sweep("--time 30 --vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1:1.2:2' " + Chaotic);
+    const Result r =
+        SweepEveryWay("--time 30 --vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1:1.2:2' " + Chaotic);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");  // no progress when standard error is not a terminal
     const auto rows = Rows(r.out);
@@ -172,14 +193,15 @@ TEST_F(LvSweep, GridPointsAreLvRunsOfFilesHoldingTheirValues) {
     ExpectRowsAreLvRuns(r.out, {"r(1)", "a(0,1)"}, "--time 30");
 
     // Run settings too: a file holding dt or TotalTime.
-    const Result settings = Sweep("--vary 'dt=0.01:0.03:3' --vary 'TotalTime=5:7.5:2' " + Chaotic);
+    const Result settings =
+        SweepEveryWay("--vary 'dt=0.01:0.03:3' --vary 'TotalTime=5:7.5:2' " + Chaotic);
     ASSERT_EQ(settings.status, 0) << settings.err;
     ExpectRowsAreLvRuns(settings.out, {"dt", "TotalTime"}, "");
 }
 
 TEST_F(LvSweep, SeedsAreLvRunsRandomPopulations) {
     const Result r =
-        Sweep("--time 20 --seeds 4294967294:4294967295 --vary 'r(0)=0.9:1:2' " + Chaotic);
+        SweepEveryWay("--time 20 --seeds 4294967294:4294967295 --vary 'r(0)=0.9:1:2' " + Chaotic);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = Rows(r.out);
     ASSERT_EQ(rows.size(), 4u);
@@ -188,7 +210,7 @@ TEST_F(LvSweep, SeedsAreLvRunsRandomPopulations) {
     EXPECT_EQ(rows[1].at("r(0)"), "0.90000000000000002");
     ExpectRowsAreLvRuns(r.out, {"r(0)"}, "--time 20");
     // A column-style file as well: its random colours draw from the same source.
-    const Result dat = Sweep("--steps 300 --seeds 7:8 " + Examples + "/chaotic-4.dat");
+    const Result dat = SweepEveryWay("--steps 300 --seeds 7:8 " + Examples + "/chaotic-4.dat");
     ASSERT_EQ(dat.status, 0) << dat.err;
     for (const auto& row : Rows(dat.out)) {
         const Result one = LvRun("--json --steps 300 --random --seed " + row.at("seed") + " " +
@@ -208,8 +230,8 @@ TEST_F(LvSweep, FailedPointsKeepLvRunsErrorAndTheSweepGoesOn) {
     wild.r = {"0", "1"};
     wild.x = {"-1e9", "0.5"};
     wild.a = {{"0", "0"}, {"0", "1"}};
-    const Result r =
-        Sweep("--vary 'x(0)=-1e9:0.5:3' --vary 'r(1)=1:1e300:2' " + Write("wild.p", wild.Text()));
+    const Result r = SweepEveryWay("--vary 'x(0)=-1e9:0.5:3' --vary 'r(1)=1:1e300:2' " +
+                                   Write("wild.p", wild.Text()));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = Rows(r.out);
     ASSERT_EQ(rows.size(), 6u);
@@ -221,13 +243,13 @@ TEST_F(LvSweep, FailedPointsKeepLvRunsErrorAndTheSweepGoesOn) {
     ExpectRowsAreLvRuns(r.out, {"x(0)", "r(1)"}, "", wild);
 
     // dt = 0 with a step limit: the chart's interval divides by it.
-    const Result zero = Sweep("--steps 5 --vary 'dt=0:0.01:2' " + Chaotic);
+    const Result zero = SweepEveryWay("--steps 5 --vary 'dt=0:0.01:2' " + Chaotic);
     ASSERT_EQ(zero.status, 0) << zero.err;
     EXPECT_EQ(Rows(zero.out).at(0).at("status"), "Division by zero");
     ExpectRowsAreLvRuns(zero.out, {"dt"}, "--steps 5");
 
     // Without one, a run that could never end is refused, point by point.
-    const Result endless = Sweep("--vary 'dt=0:0.5:2' --vary 'TotalTime=0:1:2' " + Chaotic);
+    const Result endless = SweepEveryWay("--vary 'dt=0:0.5:2' --vary 'TotalTime=0:1:2' " + Chaotic);
     ASSERT_EQ(endless.status, 0) << endless.err;
     const auto e = Rows(endless.out);
     EXPECT_EQ(e[0].at("message"),
@@ -250,6 +272,18 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
     EXPECT_EQ(Rows(whole).size(), 15u);
     EXPECT_TRUE(Slurp(dir + "/two.csv") == whole);
     EXPECT_TRUE(Slurp(dir + "/out") == whole);
+    // Every way of running the points, on two threads: the same bytes. A way this processor
+    // does not have is refused, naming the ones it has.
+    for (const std::string& lanes : Lane_Build_Names()) {
+        ASSERT_EQ(SweepIn(lanes, "--threads 2 --csv " + dir + "/lanes.csv " + sweep).status, 0);
+        EXPECT_TRUE(Slurp(dir + "/lanes.csv") == whole) << lanes;
+    }
+    const Result unknown = SweepIn("neon/2", sweep);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("lv-sweep: Invalid procedure call or argument: LV_SWEEP_LANES="
+                               "\"neon/2\": no lanes of that name on this processor, which has "),
+              std::string::npos)
+        << unknown.err;
 
     std::string shards;
     for (int k = 0; k < 4; ++k) {
