@@ -16,7 +16,7 @@
 // share the lanes: a lane that ends takes the next point of the batch.
 //
 // The lanes come in builds by instruction set and width ("avx512f/16", "avx512f/8",
-// "avx512f/4", "avx2/8", "avx2/4", "generic/2"; /16 and avx2/8 are two vectors a step). For
+// "avx512f/4", "avx2/4", "generic/2"; /16 is two vectors a step). For
 // each species count the fastest on this processor is measured at first use (Lane_Build_For);
 // LV_SWEEP_LANES=name in the environment forces one, and LV_SWEEP_LANES=single runs every
 // point alone.
