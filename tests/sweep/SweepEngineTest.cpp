@@ -22,6 +22,7 @@
 #include "SweepMerge.h"
 #include "SweepPoints.h"
 #include "SweepRun.h"
+#include "SweepSystems.h"
 #include "SweepView.h"
 
 namespace {
@@ -284,19 +285,6 @@ TEST(SweepRun, SeedGivesThePopulationsOfTheRandomInitialiser) {
     }
 }
 
-// Two species; the first never changes (r = 0) and the second settles at 1.
-SweepBase steadyAndLogistic() {
-    SweepBase b;
-    b.table.rows[0].x = 0.5;
-    b.table.rows[1].r = 1;
-    b.table.rows[1].x = 0.5;
-    b.table.rows[1].a[1] = 1;
-    b.n = 2;
-    b.totalTime = 10;
-    b.dt = 0.01;
-    return b;
-}
-
 TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
     struct Case {
         SweepBase base;
@@ -306,10 +294,10 @@ TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
     };
     const Case cases[] = {
         // A population far below the chart: its row overflows at the first column.
-        {steadyAndLogistic(), "x(0)", -1e9,
+        {Steady_And_Logistic(), "x(0)", -1e9,
          "Overflow: strip chart at step 31, column 0, value out of 16-bit range"},
         // The row 32767 itself fits; the row below it, of the same mark, does not.
-        {steadyAndLogistic(), "x(0)", -130.068,
+        {Steady_And_Logistic(), "x(0)", -130.068,
          "Overflow: strip chart at step 31, column 0, 32767 + 1"},
         {chaoticFour(), "r(2)", 1e300, "Overflow: model run, step 2: "},
         {chaoticFour(), "TotalTime", 0,

@@ -15,6 +15,7 @@
 #include "SweepLanes.h"
 #include "SweepPoints.h"
 #include "SweepRun.h"
+#include "SweepSystems.h"
 
 namespace {
 
@@ -147,22 +148,9 @@ TEST(SweepLanes, EveryCountGivesTheSingleRunsBitsWithClampsDecayAndFailuresMixed
     EXPECT_GE(seen.failures["Invalid procedure call or argument: model run"], 20);
 }
 
-// Two species: the first never changes (r = 0), the second settles at 1.
-SweepBase steadyAndLogistic() {
-    SweepBase b;
-    b.table.rows[0].x = 0.5;
-    b.table.rows[1].r = 1;
-    b.table.rows[1].x = 0.5;
-    b.table.rows[1].a[1] = 1;
-    b.n = 2;
-    b.totalTime = 10;
-    b.dt = 0.01;
-    return b;
-}
-
 TEST(SweepLanes, EveryKindOfFailureKeepsItsStepAndMessageBesideRunsThatEndWell) {
     Seen seen;
-    const SweepRun run(steadyAndLogistic(), parameters({"x(0)", "x(1)", "dt", "TotalTime"}));
+    const SweepRun run(Steady_And_Logistic(), parameters({"x(0)", "x(1)", "dt", "TotalTime"}));
     // x(0), x(1), dt, TotalTime
     const std::vector<SweepPoint> points = pointsOf({
         {0.5, 0.5, 0.01, 10},
@@ -190,7 +178,7 @@ TEST(SweepLanes, EveryKindOfFailureKeepsItsStepAndMessageBesideRunsThatEndWell) 
 
     // With a step limit, continuous runs and runs cut short go beside runs that end by their
     // time; dt = 0 reaches the chart's interval and divides by 0.
-    SweepBase limited = steadyAndLogistic();
+    SweepBase limited = Steady_And_Logistic();
     limited.steps = 700;
     const SweepRun stepped(limited, parameters({"dt", "TotalTime"}));
     Seen steps;
