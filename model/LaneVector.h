@@ -21,7 +21,62 @@ struct Lane_Vector {
     typedef int64_t M __attribute__((vector_size(W * sizeof(double))));
 };
 
-// The bits of V as unsigned integers (uint64_t for a double), and its comparisons' type.
+// Two vectors taken as one of twice the lanes: every operation acts on both halves, written
+// side by side, so that the processor overlaps their chains of dependent operations. (A
+// vector extension type wider than the instruction set's registers would do the same, but
+// GCC takes its comparisons apart lane by lane.)
+template <class T>
+struct Lane_Pair {
+    T low, high;
+};
+
+template <class T>
+inline constexpr bool Is_Lane_Pair = false;
+template <class T>
+inline constexpr bool Is_Lane_Pair<Lane_Pair<T>> = true;
+
+template <int Half, class T>
+[[gnu::always_inline]] inline auto Lane_Half(const T& v) {
+    if constexpr (!Is_Lane_Pair<T>)
+        return v;  // a scalar stands beside either half
+    else if constexpr (Half == 0)
+        return v.low;
+    else
+        return v.high;
+}
+
+#define LV_LANE_PAIR_OPERATOR(op)                                                                \
+    template <class A, class B>                                                                  \
+    requires(Is_Lane_Pair<A> || Is_Lane_Pair<B>) [[gnu::always_inline]] inline auto operator op( \
+        const A& a, const B& b) {                                                                \
+        return Lane_Pair<decltype(Lane_Half<0>(a) op Lane_Half<0>(b))>{                          \
+            Lane_Half<0>(a) op Lane_Half<0>(b), Lane_Half<1>(a) op Lane_Half<1>(b)};             \
+    }
+LV_LANE_PAIR_OPERATOR(+)
+LV_LANE_PAIR_OPERATOR(-)
+LV_LANE_PAIR_OPERATOR(*)
+LV_LANE_PAIR_OPERATOR(/)
+LV_LANE_PAIR_OPERATOR(&)
+LV_LANE_PAIR_OPERATOR(|)
+LV_LANE_PAIR_OPERATOR(>>)
+LV_LANE_PAIR_OPERATOR(<)
+LV_LANE_PAIR_OPERATOR(<=)
+LV_LANE_PAIR_OPERATOR(>)
+LV_LANE_PAIR_OPERATOR(>=)
+LV_LANE_PAIR_OPERATOR(==)
+#undef LV_LANE_PAIR_OPERATOR
+
+template <class T>
+[[gnu::always_inline]] inline Lane_Pair<T> operator~(const Lane_Pair<T>& a) {
+    return {~a.low, ~a.high};
+}
+template <class T, class B>
+[[gnu::always_inline]] inline Lane_Pair<T>& operator|=(Lane_Pair<T>& a, const B& b) {
+    return a = a | b;
+}
+
+// The bits of V as unsigned integers (uint64_t for a double), its comparisons' type, and its
+// lanes.
 template <class V>
 struct Lane_Traits {
     typedef uint64_t Bits __attribute__((vector_size(sizeof(V))));
@@ -34,11 +89,19 @@ struct Lane_Traits<double> {
     using Mask = bool;
     static constexpr int Width = 1;
 };
+template <class T>
+struct Lane_Traits<Lane_Pair<T>> {
+    using Bits = Lane_Pair<typename Lane_Traits<T>::Bits>;
+    using Mask = Lane_Pair<typename Lane_Traits<T>::Mask>;
+    static constexpr int Width = 2 * Lane_Traits<T>::Width;
+};
 
 template <class V>
 [[gnu::always_inline]] inline V Lane_Splat(double c) {
     if constexpr (std::is_same_v<V, double>) {
         return c;
+    } else if constexpr (Is_Lane_Pair<V>) {
+        return {Lane_Splat<decltype(V::low)>(c), Lane_Splat<decltype(V::high)>(c)};
     } else {
         V v;
         for (int l = 0; l < Lane_Traits<V>::Width; ++l) v[l] = c;
@@ -56,14 +119,16 @@ template <class V>
     return __builtin_bit_cast(V, b);
 }
 
-// a where the mask holds, else b, lane by lane.
+// a where the mask holds, else b, lane by lane: bit operations, which every build keeps
+// whole (GCC takes a vector ?: apart lane by lane in some).
 template <class V>
 [[gnu::always_inline]] inline V Lane_Select(typename Lane_Traits<V>::Mask m, V a, V b) {
     if constexpr (std::is_same_v<V, double>) {
         return m ? a : b;
     } else {
         using Bits = typename Lane_Traits<V>::Bits;
-        return Lane_From_Bits<V>((Lane_Bits(a) & (Bits)m) | (Lane_Bits(b) & ~(Bits)m));
+        const Bits on = __builtin_bit_cast(Bits, m);
+        return Lane_From_Bits<V>((Lane_Bits(a) & on) | (Lane_Bits(b) & ~on));
     }
 }
 
@@ -82,6 +147,8 @@ template <class M>
 [[gnu::always_inline]] inline bool Lane_Any(const M& m) {
     if constexpr (std::is_same_v<M, bool>) {
         return m;
+    } else if constexpr (Is_Lane_Pair<M>) {
+        return Lane_Any(m.low | m.high);
     } else {
         constexpr int W = sizeof(M) / sizeof(int64_t);
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -111,26 +178,20 @@ template <class M>
 }
 
 // The square root of every lane, correctly rounded as IEEE requires, so that each lane is the
-// double's result. The vector instruction where there is one, in pieces of the widest vector
-// of the instruction set in use, Native doubles (2 for SSE2, 4 for AVX, 8 for AVX-512: the
+// double's result. The vector instruction where the instruction set in use has one of this
+// width: its widest vector is Native doubles (2 for SSE2, 4 for AVX, 8 for AVX-512; the
 // caller knows its target, this function cannot); else lane by lane.
 template <int Native, class V>
 [[gnu::always_inline]] inline V Lane_Sqrt(V v) {
     if constexpr (std::is_same_v<V, double>) {
         return std::sqrt(v);
+    } else if constexpr (Is_Lane_Pair<V>) {
+        return {Lane_Sqrt<Native>(v.low), Lane_Sqrt<Native>(v.high)};
     } else {
         constexpr int W = Lane_Traits<V>::Width;
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
         if constexpr (W > Native) {
-            typedef double Half __attribute__((vector_size(W / 2 * sizeof(double))));
-            Half low, high;
-            std::memcpy(&low, &v, sizeof low);
-            std::memcpy(&high, reinterpret_cast<const char*>(&v) + sizeof low, sizeof high);
-            low = Lane_Sqrt<Native>(low);
-            high = Lane_Sqrt<Native>(high);
-            std::memcpy(&v, &low, sizeof low);
-            std::memcpy(reinterpret_cast<char*>(&v) + sizeof low, &high, sizeof high);
-            return v;
+            // not a width this instruction set has: lane by lane below
         } else if constexpr (W == 2 && Native == 2) {
             asm("sqrtpd %1, %0" : "=x"(v) : "x"(v));
             return v;

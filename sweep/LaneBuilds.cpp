@@ -16,15 +16,18 @@ std::vector<LaneBuild> buildsHere() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
         __builtin_cpu_supports("avx512dq")) {
-        builds.push_back({"avx512f/16", 16, Lane_Routine_Avx512});
-        builds.push_back({"avx512f/8", 8, Lane_Routine_Avx512});
-        builds.push_back({"avx512f/4", 4, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/8x2", 8, 16, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/8", 8, 8, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/4x2", 4, 8, Lane_Routine_Avx512});
+        builds.push_back({"avx512f/4", 4, 4, Lane_Routine_Avx512});
     }
     if (__builtin_cpu_supports("avx2")) {
-        builds.push_back({"avx2/4", 4, Lane_Routine_Avx2});
+        builds.push_back({"avx2/4x2", 4, 8, Lane_Routine_Avx2});
+        builds.push_back({"avx2/4", 4, 4, Lane_Routine_Avx2});
     }
 #endif
-    builds.push_back({"generic/2", 2, Lane_Routine_Generic});
+    builds.push_back({"generic/2x2", 2, 4, Lane_Routine_Generic});
+    builds.push_back({"generic/2", 2, 2, Lane_Routine_Generic});
     return builds;
 }
 
@@ -73,7 +76,7 @@ int fastestBuild(int n, bool laneMatrix) {
     std::vector<double> best(builds.size(), std::numeric_limits<double>::infinity());
     for (int round = 0; round < Rounds; ++round) {
         for (std::size_t i = 0; i < builds.size(); ++i) {
-            const LaneRoutine routine = builds[i].routine(builds[i].width, n, laneMatrix);
+            const LaneRoutine routine = builds[i].routine(n, laneMatrix);
             const auto start = std::chrono::steady_clock::now();
             const long long done = routine(states[i], Steps);
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

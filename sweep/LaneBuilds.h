@@ -12,11 +12,16 @@
 using LaneRoutine = long long (*)(LaneState& s, long long steps);
 
 struct LaneBuild {
-    const char* name;  // instruction set / lanes
-    int width;
-    // The routine for n species (2 to 51) with `width` lanes, with a matrix per lane or one
-    // for all.
-    LaneRoutine (*routine)(int width, int n, bool laneMatrix);
+    const char* name;  // instruction set / lanes a vector, "x2" for a pair of vectors
+    int vector;        // lanes a vector
+    int width;         // lanes in all: one vector or a pair
+    // The routine for n species (2 to 51) in vectors of `vector` lanes, `lanes` in all, with a
+    // matrix per lane or one for all.
+    LaneRoutine (*routines)(int vector, int lanes, int n, bool laneMatrix);
+
+    LaneRoutine routine(int n, bool laneMatrix) const {
+        return routines(vector, width, n, laneMatrix);
+    }
 };
 
 // The builds this processor runs, widest first.
@@ -29,6 +34,6 @@ const std::vector<LaneBuild>& Lane_Builds();
 const LaneBuild& Lane_Build_For(int n, bool laneMatrix);
 
 // The routines of each instruction set (LaneRoutines*.cpp).
-LaneRoutine Lane_Routine_Generic(int width, int n, bool laneMatrix);
-LaneRoutine Lane_Routine_Avx2(int width, int n, bool laneMatrix);
-LaneRoutine Lane_Routine_Avx512(int width, int n, bool laneMatrix);
+LaneRoutine Lane_Routine_Generic(int vector, int lanes, int n, bool laneMatrix);
+LaneRoutine Lane_Routine_Avx2(int vector, int lanes, int n, bool laneMatrix);
+LaneRoutine Lane_Routine_Avx512(int vector, int lanes, int n, bool laneMatrix);

@@ -4,9 +4,7 @@
 // of each instruction set only (LaneRoutines.h), which compile it for that set, and so with
 // internal linkage: no function of one instruction set may stand in for another's.
 
-#include <array>
 #include <cstring>
-#include <utility>
 
 #include "LaneState.h"
 #include "LaneVector.h"
@@ -110,71 +108,7 @@ template <class V, bool LaneMatrix, int J>
         blockSums<V, LaneMatrix>(a, x, xe, n, S, Se);
 }
 
-// The sums of any count of rows for G vectors of lanes that share the matrix: each entry,
-// broadcast once, enters the sums of every vector, four rows at a time.
-template <class V, int G, int Rows>
-[[gnu::always_inline]] inline void sharedRowSums(const double* a, int n, int k0,
-                                                 const V* const (&x)[G], const V* const (&xe)[G],
-                                                 V* const (&S)[G], V* const (&Se)[G]) {
-    V s[G][Rows], se[G][Rows];
-#pragma GCC unroll 4
-    for (int r = 0; r < Rows; ++r) {
-        const double first = a[(k0 + r) * n];
-#pragma GCC unroll 4
-        for (int g = 0; g < G; ++g) {
-            s[g][r] = first * x[g][0];
-            se[g][r] = first * xe[g][0];
-        }
-    }
-#pragma GCC unroll 2
-    for (int j = 1; j < n; ++j) {
-        V xj[G], xej[G];
-#pragma GCC unroll 4
-        for (int g = 0; g < G; ++g) {
-            xj[g] = x[g][j];
-            xej[g] = xe[g][j];
-        }
-#pragma GCC unroll 4
-        for (int r = 0; r < Rows; ++r) {
-            const double entry = a[(k0 + r) * n + j];
-#pragma GCC unroll 4
-            for (int g = 0; g < G; ++g) {
-                s[g][r] = Sum_Term(entry, xj[g], s[g][r]);
-                se[g][r] = Sum_Term(entry, xej[g], se[g][r]);
-            }
-        }
-    }
-#pragma GCC unroll 4
-    for (int g = 0; g < G; ++g) {
-#pragma GCC unroll 4
-        for (int r = 0; r < Rows; ++r) {
-            S[g][k0 + r] = s[g][r];
-            Se[g][k0 + r] = se[g][r];
-        }
-    }
-}
-
-template <class V, int G>
-[[gnu::noinline]] void sharedSums(const double* a, int n, const V* const (&x)[G],
-                                  const V* const (&xe)[G], V* const (&S)[G], V* const (&Se)[G]) {
-    int k0 = 0;
-    for (; k0 + 4 <= n; k0 += 4) sharedRowSums<V, G, 4>(a, n, k0, x, xe, S, Se);
-    switch (n - k0) {
-        case 3:
-            sharedRowSums<V, G, 3>(a, n, k0, x, xe, S, Se);
-            break;
-        case 2:
-            sharedRowSums<V, G, 2>(a, n, k0, x, xe, S, Se);
-            break;
-        case 1:
-            sharedRowSums<V, G, 1>(a, n, k0, x, xe, S, Se);
-            break;
-        default:
-            break;
-    }
-}
-
-// One vector of lanes: the populations and settings of its systems, from the state's lanes
+// The lanes of one V: the populations and settings of their systems, from the state's lanes
 // from `lane` on, and their step.
 template <class V, int Native, bool LaneMatrix, int J>
 struct LaneGroup {
@@ -182,7 +116,7 @@ struct LaneGroup {
     static constexpr int Rows = J > 0 ? J : MaxSpecies;
 
     [[gnu::always_inline]] LaneGroup(const LaneState& s, int lane)
-        : a{s.a, s.n, s.width, lane}, n(J > 0 ? J : s.n) {
+        : a{s.a, J > 0 ? J : s.n, s.width, lane}, n(J > 0 ? J : s.n) {
         const int width = s.width;
         for (int k = 0; k < n; ++k) {
             x[k] = load<V>(s.x + k * width + lane);
@@ -262,43 +196,22 @@ struct LaneGroup {
 // reaches their sum; Dist = 0 gives the logarithm -infinity), or a population below
 // -screen. The test is wider than the failures themselves; the single run then decides.
 //
-// The state's lanes are G vectors of V, stepped one after the other in each step: a step of
-// one vector waits on its own chain (the sums, SumSq, the square root, the divisions of the
-// pull-back), and the other's work fills that wait; with many species and the matrix shared,
-// their row sums are taken together, each entry broadcast once for all. J, when not 0, is the
-// species count known at compile time: the populations stay in registers from step to step. Native
-// is the widest vector of the instruction set, in doubles.
-template <class V, int Native, bool LaneMatrix, int J, int G>
+// V holds all the state's lanes: a vector, or a pair of them (Lane_Pair), whose two chains
+// of dependent operations (the sums, SumSq, the square root, the divisions of the pull-back)
+// the processor overlaps. J, when not 0, is the species count known at compile time: the
+// populations stay in registers from step to step. Native is the widest vector of the
+// instruction set, in doubles.
+template <class V, int Native, bool LaneMatrix, int J>
 [[gnu::always_inline]] inline long long Lane_Steps(LaneState& s, long long steps) {
-    using Group = LaneGroup<V, Native, LaneMatrix, J>;
-    constexpr int Width = Lane_Traits<V>::Width;
-    auto groups = [&s]<std::size_t... g>(std::index_sequence<g...>) {
-        return std::array<Group, G>{Group(s, int(g) * Width)...};
-    }
-    (std::make_index_sequence<G>());
+    LaneGroup<V, Native, LaneMatrix, J> lanes(s, 0);
     long long done = 0;
     while (done < steps) {
-        if constexpr (G > 1 && J == 0 && !LaneMatrix) {
-            const V* x[G];
-            const V* xe[G];
-            V* S[G];
-            V* Se[G];
-            for (int g = 0; g < G; ++g) {
-                x[g] = groups[g].x;
-                xe[g] = groups[g].xe;
-                S[g] = groups[g].S;
-                Se[g] = groups[g].Se;
-            }
-            sharedSums<V, G>(s.a, s.n, x, xe, S, Se);
-        } else {
-            for (int g = 0; g < G; ++g) groups[g].sums();
-        }
-        typename Group::M stop = {};
-        for (int g = 0; g < G; ++g) stop |= groups[g].advance();
+        lanes.sums();
+        const auto stop = lanes.advance();
         ++done;
         if (Lane_Any(stop)) break;
     }
-    for (int g = 0; g < G; ++g) groups[g].save(s, g * Width);
+    lanes.save(s, 0);
     return done;
 }
 

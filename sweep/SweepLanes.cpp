@@ -26,7 +26,7 @@ class LaneBatch {
         : run_(run),
           base_(run.Base()),
           state_(build.width, base_.n, run.Matrix_Varies()),
-          step_(build.routine(build.width, base_.n, run.Matrix_Varies())),
+          step_(build.routine(base_.n, run.Matrix_Varies())),
           points_(points),
           results_(results),
           point_(std::size_t(build.width), -1),
