@@ -18,7 +18,6 @@ std::vector<LaneBuild> buildsHere() {
         __builtin_cpu_supports("avx512dq")) {
         builds.push_back({"avx512f/8x2", 8, 16, Lane_Routine_Avx512});
         builds.push_back({"avx512f/8", 8, 8, Lane_Routine_Avx512});
-        builds.push_back({"avx512f/4x2", 4, 8, Lane_Routine_Avx512});
         builds.push_back({"avx512f/4", 4, 4, Lane_Routine_Avx512});
     }
     if (__builtin_cpu_supports("avx2")) {
@@ -27,7 +26,6 @@ std::vector<LaneBuild> buildsHere() {
     }
 #endif
     builds.push_back({"generic/2x2", 2, 4, Lane_Routine_Generic});
-    builds.push_back({"generic/2", 2, 2, Lane_Routine_Generic});
     return builds;
 }
 

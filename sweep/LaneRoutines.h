@@ -25,38 +25,35 @@ long long laneSteps(LaneState& s, long long count) {
     return Lane_Steps<LaneDoubles<Width, Pair>, Native, LaneMatrix, J>(s, count);
 }
 
-// The routine for n species: small counts have one compiled for their count.
-template <int Width, bool Pair, int Native, bool LaneMatrix>
-LaneRoutine routineFor(int n) {
+// The routine for n species: with the matrix shared, small counts have one compiled for
+// their count; a matrix per lane, which sweeps of its entries alone need, takes the general
+// one.
+template <int Width, bool Pair, int Native>
+LaneRoutine routineOf(int n, bool laneMatrix) {
+    if (laneMatrix) return &laneSteps<Width, Pair, Native, true, 0>;
+#ifdef LV_LANES_GENERAL_ONLY
+    // The sanitizer build compiles the general routine alone: the others are the same code
+    // with the count fixed, and each would cost minutes of instrumented compiling.
+    n = 0;
+#endif
     switch (n) {
         case 2:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 2>;
+            return &laneSteps<Width, Pair, Native, false, 2>;
         case 3:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 3>;
+            return &laneSteps<Width, Pair, Native, false, 3>;
         case 4:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 4>;
+            return &laneSteps<Width, Pair, Native, false, 4>;
         case 5:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 5>;
+            return &laneSteps<Width, Pair, Native, false, 5>;
         case 6:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 6>;
+            return &laneSteps<Width, Pair, Native, false, 6>;
         case 7:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 7>;
+            return &laneSteps<Width, Pair, Native, false, 7>;
         case 8:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 8>;
+            return &laneSteps<Width, Pair, Native, false, 8>;
         default:
-            return &laneSteps<Width, Pair, Native, LaneMatrix, 0>;
+            return &laneSteps<Width, Pair, Native, false, 0>;
     }
-}
-
-// The routine for n species in vectors of Width lanes of an instruction set whose widest
-// vector has Native, in pairs when the build's lanes are twice Width.
-template <int Width, int Native>
-LaneRoutine routineOf(int lanes, int n, bool laneMatrix) {
-    if (lanes == 2 * Width)
-        return laneMatrix ? routineFor<Width, true, Native, true>(n)
-                          : routineFor<Width, true, Native, false>(n);
-    return laneMatrix ? routineFor<Width, false, Native, true>(n)
-                      : routineFor<Width, false, Native, false>(n);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// The lanes in AVX2 (compiled with -mavx2): four lanes a vector.
+// The lanes in AVX2 (compiled with -mavx2): four lanes a vector, alone or in pairs.
 #include "LaneRoutines.h"
 
 LaneRoutine Lane_Routine_Avx2(int vector, int lanes, int n, bool laneMatrix) {
     (void)vector;
-    return routineOf<4, 4>(lanes, n, laneMatrix);
+    return lanes == 8 ? routineOf<4, true, 4>(n, laneMatrix)
+                      : routineOf<4, false, 4>(n, laneMatrix);
 }

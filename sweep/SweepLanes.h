@@ -16,8 +16,7 @@
 // share the lanes: a lane that ends takes the next point of the batch.
 //
 // The lanes come in builds by instruction set and vector width, one vector or a pair of them
-// ("avx512f/8x2", "avx512f/8", "avx512f/4x2", "avx512f/4", "avx2/4x2", "avx2/4",
-// "generic/2x2", "generic/2"). For
+// ("avx512f/8x2", "avx512f/8", "avx512f/4", "avx2/4x2", "avx2/4", "generic/2x2"). For
 // each species count the fastest on this processor is measured at first use (Lane_Build_For);
 // LV_SWEEP_LANES=name in the environment forces one, and LV_SWEEP_LANES=single runs every
 // point alone.

@@ -219,7 +219,7 @@ TEST(SweepLanes, AnUnknownBuildIsRefusedNamingTheOnesThere) {
                                              "which has "),
                   std::string::npos)
             << e.what();
-        EXPECT_NE(std::string(e.what()).find("generic/2, single"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("generic/2x2, single"), std::string::npos) << e.what();
     }
     EXPECT_EQ(Lane_Build_Names().back(), "single");
     EXPECT_EQ(Lane_Runner(run, "single").batch, 1);
