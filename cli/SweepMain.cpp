@@ -61,7 +61,11 @@ const char* const Usage =
     "x0 ... x(N-1), message, sweep (the sweep's digest and number of points). A failed point\n"
     "keeps its row; the exit status is 0 when the sweep ran, 1 when it could not, 2 for a\n"
     "bad command line. `lv-sweep merge` prints the shards' rows as one CSV, refusing missing\n"
-    "or repeated points and shards of different sweeps.\n";
+    "or repeated points and shards of different sweeps.\n"
+    "\n"
+    "The points run side by side in vector lanes, each with the results it has alone;\n"
+    "LV_SWEEP_LANES=NAME in the environment forces a build of the lanes (single: every point\n"
+    "alone).\n";
 
 struct SweepOptions {
     RunOptions run;
