@@ -31,10 +31,11 @@
 namespace {
 
 const char* const Usage =
-    "Usage: lv-sweep [options] FILE\n"
+    "Usage: lv-sweep [options] [--] FILE\n"
     "       lv-sweep merge SHARD.csv...\n"
     "Runs a Lotka-Volterra parameter file at many points, each as `lv-run --json` runs a file\n"
-    "that holds the point's values, and writes one CSV row a point, in point order.\n"
+    "that holds the point's values, and writes one CSV row a point, in point order. FILE -\n"
+    "reads standard input; -- ends the options (for a FILE whose name starts with -).\n"
     "\n"
     "  --vary NAME=FROM:TO:COUNT  COUNT values FROM + (TO - FROM) * i / (COUNT - 1),\n"
     "                    i = 0..COUNT-1 (COUNT 1: FROM); once, or twice for a grid (the first\n"
@@ -109,7 +110,20 @@ int merge(const SweepOptions& o) {
     return 0;
 }
 
-// What decides the points' results besides the file's bytes: the sweep's identity.
+// The model as the file gave it: what decides the points' results, with the settings below.
+// Taken from what was read, not from the file's bytes read again, which a pipe cannot give
+// twice and a file may change in between.
+std::string modelText(const SweepBase& base) {
+    std::string s = "N=" + std::to_string(base.n) + ";dt=" + Format_Digits17(base.dt);
+    for (int k = 0; k < base.n; ++k) {
+        const SpeciesRec& row = base.table.rows[k];
+        s += ";x=" + Format_Digits17(row.x) + ",r=" + Format_Digits17(row.r) + ",a=";
+        for (int j = 0; j < base.n; ++j) s += Format_Digits17(row.a[j]) + " ";
+    }
+    return s;
+}
+
+// What decides the points' results besides the model: with it, the sweep's identity.
 std::string settingsText(const SweepPoints& points, bool dat, const SweepBase& base) {
     std::string s = std::string("style=") + (dat ? "dat" : "p");
     s += ";TotalTime=" + Format_Digits17(base.totalTime);
@@ -137,7 +151,9 @@ SweepPlotData plotFrame(const SweepPoints& points, const std::string& file) {
         d.seedRange = std::make_pair(points.Seeds()->from, points.Seeds()->to);
     }
     const std::size_t slash = file.rfind('/');
-    d.subject = slash == std::string::npos ? file : file.substr(slash + 1);
+    d.subject = file == "-"                  ? "standard input"
+                : slash == std::string::npos ? file
+                                             : file.substr(slash + 1);
     d.totalPoints = points.Total();
     return d;
 }
@@ -147,11 +163,11 @@ int sweep(const SweepOptions& o) {
     // The file and the run settings, as lv-run reads them; a fault from here on means the
     // sweep could not run.
     const bool dat = o.run.Dat_Style(o.file);
+    const std::string path = o.file == "-" ? "/dev/stdin" : o.file;
     if (dat)
-        Load_Dat_File(o.file);
+        Load_Dat_File(path);
     else
-        Load_P_File(o.file);
-    const std::string fileBytes = readFile(o.file);
+        Load_P_File(path);
     StopRequested = 0;
     o.run.Apply_Run_Time();
     const int16_t windowTime = o.run.Window_Time();
@@ -177,7 +193,7 @@ int sweep(const SweepOptions& o) {
     std::vector<std::string> names;
     for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
     const SweepCsv csv(names, base.n,
-                       Sweep_Id(fileBytes, settingsText(points, dat, base), points.Total()));
+                       Sweep_Id(modelText(base), settingsText(points, dat, base), points.Total()));
     // --csv: the file appears, whole, when the sweep has run.
     std::optional<SaveFile> csvFile;
     if (o.csv) csvFile.emplace(*o.csv);

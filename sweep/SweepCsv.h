@@ -28,7 +28,7 @@ class SweepCsv {
 // One CSV field, quoted when RFC 4180 asks for it.
 std::string Csv_Field(std::string_view text);
 
-// The sweep column's text: a 64-bit digest of the parameter file's bytes and of everything
-// else that decides the points' results (`settings`), and the number of points:
+// The sweep column's text: a 64-bit digest of the model as read from the parameter file and
+// of everything else that decides the points' results (`settings`), and the number of points:
 // "0123456789abcdef:1000".
-std::string Sweep_Id(std::string_view fileBytes, std::string_view settings, long long total);
+std::string Sweep_Id(std::string_view model, std::string_view settings, long long total);

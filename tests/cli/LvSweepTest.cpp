@@ -320,7 +320,7 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
     EXPECT_NE(other.err.find(dir + "/other.csv, line 2: another sweep"), std::string::npos)
         << other.err;
     PFile changed;
-    changed.r[3] = "1.2700000000000001";
+    changed.r[3] = "1.2700000000000002";  // the next double after 1.27
     ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/file.csv " +
                     "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 " +
                     Write("changed.p", changed.Text()))
@@ -330,6 +330,25 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
                     dir + "/shard3.csv")
                   .status,
               1);
+    // Read from a pipe or standard input, a file is known by what it holds: the changed one
+    // is still another sweep, and the same one through standard input the same sweep.
+    ASSERT_EQ(
+        Sweep("--shard 1/4 --csv " + dir + "/piped.csv " +
+              "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 <(cat " + dir + "/changed.p)")
+            .status,
+        0);
+    EXPECT_EQ(Sweep("merge " + dir + "/shard0.csv " + dir + "/piped.csv " + dir + "/shard2.csv " +
+                    dir + "/shard3.csv")
+                  .status,
+              1);
+    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/stdin.csv " +
+                    "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 - <" + Chaotic)
+                  .status,
+              0);
+    const Result fromStdin = Sweep("merge " + dir + "/shard0.csv " + dir + "/stdin.csv " + dir +
+                                   "/shard2.csv " + dir + "/shard3.csv");
+    EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
+    EXPECT_TRUE(fromStdin.out == whole);
     EXPECT_EQ(Sweep("merge " + dir + "/nowhere.csv").err.find("lv-sweep: Path not found: reading"),
               0u);
 }
