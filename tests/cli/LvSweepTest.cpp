@@ -309,44 +309,28 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
     EXPECT_NE(twice.err.find("point 1 is given twice: " + dir + "/shard1.csv, line 2 and "),
               std::string::npos)
         << twice.err;
+    // Shard 1 run again as `sweepArgs` say, merged with the others in place of the first.
+    auto mergedWithShard1From = [&](const std::string& name, const std::string& sweepArgs) {
+        const std::string csv = dir + "/" + name + ".csv";
+        EXPECT_EQ(Sweep("--shard 1/4 --csv " + csv + " " + sweepArgs).status, 0);
+        return Sweep("merge " + dir + "/shard0.csv " + csv + " " + dir + "/shard2.csv " + dir +
+                     "/shard3.csv");
+    };
     // Another range of the same parameter, and the same range of another file.
-    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/other.csv " +
-                    "--quiet --time 15 --vary 'a(2,0)=2:2.7:5' --seeds 1:3 " + Chaotic)
-                  .status,
-              0);
-    const Result other = Sweep("merge " + dir + "/shard0.csv " + dir + "/other.csv " + dir +
-                               "/shard2.csv " + dir + "/shard3.csv");
+    const Result other = mergedWithShard1From(
+        "other", "--quiet --time 15 --vary 'a(2,0)=2:2.7:5' --seeds 1:3 " + Chaotic);
     EXPECT_EQ(other.status, 1);
     EXPECT_NE(other.err.find(dir + "/other.csv, line 2: another sweep"), std::string::npos)
         << other.err;
     PFile changed;
     changed.r[3] = "1.2700000000000002";  // the next double after 1.27
-    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/file.csv " +
-                    "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 " +
-                    Write("changed.p", changed.Text()))
-                  .status,
-              0);
-    EXPECT_EQ(Sweep("merge " + dir + "/shard0.csv " + dir + "/file.csv " + dir + "/shard2.csv " +
-                    dir + "/shard3.csv")
-                  .status,
-              1);
+    const std::string changedFile = Write("changed.p", changed.Text());
+    const std::string sameRange = "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 ";
+    EXPECT_EQ(mergedWithShard1From("file", sameRange + changedFile).status, 1);
     // Read from a pipe or standard input, a file is known by what it holds: the changed one
     // is still another sweep, and the same one through standard input the same sweep.
-    ASSERT_EQ(
-        Sweep("--shard 1/4 --csv " + dir + "/piped.csv " +
-              "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 <(cat " + dir + "/changed.p)")
-            .status,
-        0);
-    EXPECT_EQ(Sweep("merge " + dir + "/shard0.csv " + dir + "/piped.csv " + dir + "/shard2.csv " +
-                    dir + "/shard3.csv")
-                  .status,
-              1);
-    ASSERT_EQ(Sweep("--shard 1/4 --csv " + dir + "/stdin.csv " +
-                    "--quiet --time 15 --vary 'a(2,0)=2:2.6:5' --seeds 1:3 - <" + Chaotic)
-                  .status,
-              0);
-    const Result fromStdin = Sweep("merge " + dir + "/shard0.csv " + dir + "/stdin.csv " + dir +
-                                   "/shard2.csv " + dir + "/shard3.csv");
+    EXPECT_EQ(mergedWithShard1From("piped", sameRange + "<(cat " + changedFile + ")").status, 1);
+    const Result fromStdin = mergedWithShard1From("stdin", sameRange + "- <" + Chaotic);
     EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
     EXPECT_TRUE(fromStdin.out == whole);
     EXPECT_EQ(Sweep("merge " + dir + "/nowhere.csv").err.find("lv-sweep: Path not found: reading"),
