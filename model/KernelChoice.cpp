@@ -1,15 +1,11 @@
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <string>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
+#include "FastestCandidate.h"
+#include "FloatEnvironment.h"
 #include "Globals.h"
 #include "KernelBuilds.h"
 #include "LvError.h"
@@ -62,35 +58,23 @@ void fillScratch(KernelState& s, int n) {
     s.xe[0][0] += 1e-9;
 }
 
-// Each build runs a few short stretches of steps in turn, so that a moment of load on the
-// machine spoils one stretch rather than one build; a build's time is its best stretch.
+// A few short stretches of steps of each build, on a scratch state.
 int fastestBuild(int n) {
     const std::vector<KernelBuild>& builds = Kernel_Builds();
     if (builds.size() == 1) return 0;
     constexpr int Rounds = 6, Steps = 64;
-#if defined(__x86_64__)
-    const unsigned status = _mm_getcsr();  // the flags raised here must not reach the caller
-#endif
+    const FloatEnvironment environment;  // the flags raised here must not reach the caller
     auto scratch = std::make_unique<KernelState>();
     fillScratch(*scratch, n);
-    std::vector<double> best(builds.size(), std::numeric_limits<double>::infinity());
-    for (int round = 0; round < Rounds; ++round) {
-        for (std::size_t i = 0; i < builds.size(); ++i) {
-            const KernelRoutine step = builds[i].routine(n);
-            scratch->sumsReady = false;  // the last build may not have left them
-            const auto start = std::chrono::steady_clock::now();
-            for (int k = 0; k < Steps; ++k) {
-                step(*scratch, 0.01, 1e-12);
-                scratch->from = 1 - scratch->from;
-            }
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            best[i] = std::min(best[i], took.count());
+    return static_cast<int>(Fastest_Candidate(builds.size(), Rounds, [&](std::size_t i) {
+        const KernelRoutine step = builds[i].routine(n);
+        scratch->sumsReady = false;  // the last build may not have left them
+        for (int k = 0; k < Steps; ++k) {
+            step(*scratch, 0.01, 1e-12);
+            scratch->from = 1 - scratch->from;
         }
-    }
-#if defined(__x86_64__)
-    _mm_setcsr(status);
-#endif
-    return static_cast<int>(std::min_element(best.begin(), best.end()) - best.begin());
+        return 1.0;
+    }));
 }
 
 int buildFor(int n) {

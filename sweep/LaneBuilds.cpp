@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <limits>
 
+#include "FastestCandidate.h"
 #include "FloatEnvironment.h"
 #include "Globals.h"
 
@@ -56,9 +55,7 @@ void fillScratch(LaneState& s) {
     }
 }
 
-// Time per system and step of each build on scratch systems, in short stretches taken in
-// turn, so that a moment of load on the machine spoils one stretch rather than one build; a
-// build's time is its best stretch.
+// Time per system and step of each build, on scratch systems.
 int fastestBuild(int n, bool laneMatrix) {
     const std::vector<LaneBuild>& builds = Lane_Builds();
     if (builds.size() == 1) return 0;
@@ -71,17 +68,10 @@ int fastestBuild(int n, bool laneMatrix) {
         states.emplace_back(build.width, n, laneMatrix);
         fillScratch(states.back());
     }
-    std::vector<double> best(builds.size(), std::numeric_limits<double>::infinity());
-    for (int round = 0; round < Rounds; ++round) {
-        for (std::size_t i = 0; i < builds.size(); ++i) {
-            const LaneRoutine routine = builds[i].routine(n, laneMatrix);
-            const auto start = std::chrono::steady_clock::now();
-            const long long done = routine(states[i], Steps);
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            best[i] = std::min(best[i], took.count() / double(done * builds[i].width));
-        }
-    }
-    return static_cast<int>(std::min_element(best.begin(), best.end()) - best.begin());
+    return static_cast<int>(Fastest_Candidate(builds.size(), Rounds, [&](std::size_t i) {
+        const long long done = builds[i].routine(n, laneMatrix)(states[i], Steps);
+        return double(done * builds[i].width);
+    }));
 }
 
 // By count and matrix kind: 1 + the index of the build chosen, 0 before the first request.
