@@ -22,7 +22,7 @@
 //
 // Positive arguments, subnormal ones included; 0 gives -infinity, +infinity itself, and a
 // negative number or a NaN a NaN, without the flags of the C library's log (the model's
-// arguments are always positive). Raises no flag but inexact for any argument.
+// arguments are always positive). Raises no flag but inexact for any argument, in any lane.
 
 template <class V>
 [[gnu::always_inline]] inline V Model_Log(V x) {
@@ -36,9 +36,16 @@ template <class V>
     constexpr uint64_t TwoTo52 = 0x4330000000000000ULL;
     constexpr double Bias = 4503599627371519.0;
 
-    // Subnormal arguments are scaled into the normal range first.
-    const auto subnormal = x < 0x1p-1022;
-    const V y = Lane_Select<V>(subnormal, x * 0x1p54, x);
+    // The kind of argument is read from its bits: an ordered comparison would raise invalid
+    // for a NaN in a vector lane. As unsigned integers, +0 and the positive subnormals lie
+    // below 2^-1022, and the positive normal numbers from there to the largest finite one.
+    const Bits b = Lane_Bits(x);
+    constexpr uint64_t SmallestNormal = 0x0010000000000000ULL, Largest = 0x7fefffffffffffffULL;
+    // Subnormal arguments are scaled into the normal range first. Lanes that are not scaled
+    // multiply 1 instead, or a large argument would raise overflow in its unused product.
+    const auto subnormal = b < SmallestNormal;
+    const V y =
+        Lane_Select<V>(subnormal, Lane_Select<V>(subnormal, x, Lane_Splat<V>(1)) * 0x1p54, x);
     // With Shift added, the exponent field is k and the mantissa field that of m.
     const Bits u = Lane_Bits(y) + Shift;
     const Bits e = u >> 52;
@@ -62,5 +69,5 @@ template <class V>
     const V special = Lane_Select<V>(
         x == 0.0, Lane_Splat<V>(-Infinity),
         Lane_Select<V>(x == Infinity, x, Lane_Splat<V>(std::numeric_limits<double>::quiet_NaN())));
-    return Lane_Select<V>((x > 0.0) & (x < Infinity), result, special);
+    return Lane_Select<V>(b - uint64_t{1} < Largest, result, special);
 }
