@@ -49,6 +49,38 @@ TEST(TermSum, WaitingAndImmediateTermsGiveThePlainSumAtEveryStep) {
     EXPECT_GT(waited, 4000);
 }
 
+// Every build of the batch's logarithms, on the widest vectors down to the plain ones, adds
+// the same bits as the terms taken one by one, for full and part-filled batches, and raises
+// no flag but inexact, whatever the values that may wait.
+TEST(TermSum, EveryBatchBuildAddsTheTermsOfTheDoubles) {
+    std::mt19937_64 engine(3);
+    std::uniform_real_distribution<double> power(-320, 290);
+    const std::vector<TermBatchBuild>& builds = Term_Batch_Builds();
+    ASSERT_FALSE(builds.empty());
+    EXPECT_STREQ(builds.back().name, "generic/2x2x2");
+    constexpr int Batch = TermSum::Batch;
+    for (int trial = 0; trial < 3000; ++trial) {
+        alignas(64) double recip[Batch], Dist[Batch];
+        for (int i = 0; i < Batch; ++i) {
+            recip[i] = (engine() % 2 ? 1 : -1) * std::pow(10.0, power(engine) / 2 + 140);
+            Dist[i] = trial % 3 ? std::pow(10.0, power(engine)) : D0 * (1 + 1e-3 * (i + 1));
+        }
+        if (trial == 0) Dist[3] = 4.9406564584124654e-324;  // the smallest Dist there is
+        if (trial == 1) Dist[0] = recip[5] = 1e290;
+        const int count = trial % (Batch + 1);
+        const double start = trial % 7 ? 0.25 * trial : -1e300;
+        double plain = start;
+        for (int i = 0; i < count; ++i) plain = Exponent_Term(recip[i], Dist[i], D0) + plain;
+        for (const TermBatchBuild& build : builds) {
+            std::feclearexcept(FE_ALL_EXCEPT);
+            const double sum = build.add(recip, Dist, D0, count, start);
+            ASSERT_EQ(bits(sum), bits(plain)) << build.name << ", trial " << trial;
+            ASSERT_FALSE(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW))
+                << build.name << ", trial " << trial;
+        }
+    }
+}
+
 TEST(TermSum, TermsThatCouldFailNeverWait) {
     TermSum sum(D0);
     EXPECT_TRUE(sum.Can_Wait(1e290, 1e290));
