@@ -199,7 +199,7 @@ template <int W, int G>
 }
 
 // The sums over j of B blocks of rows with the populations p, j in order.
-template <int W, int B>
+template <int W, int B, int J = 0>
 [[gnu::always_inline]] inline void blockSums(const KernelState& s, const double* p,
                                              typename Lane_Vector<W>::V (&S)[B]) {
     using V = typename Lane_Vector<W>::V;
@@ -208,14 +208,20 @@ template <int W, int B>
         std::memcpy(&a, &s.aT[0][b * W], sizeof a);
         S[b] = a * p[0];
     }
-#pragma GCC unroll 2
-    for (int j = 1; j < s.n; ++j) {
+    auto addColumn = [&](int j) __attribute__((always_inline)) {
         const double pj = p[j];
         for (int b = 0; b < B; ++b) {
             V a;
             std::memcpy(&a, &s.aT[j][b * W], sizeof a);
             S[b] = Sum_Term(a, pj, S[b]);
         }
+    };
+    if constexpr (J > 0) {
+#pragma GCC unroll 16
+        for (int j = 1; j < J; ++j) addColumn(j);
+    } else {
+#pragma GCC unroll 2
+        for (int j = 1; j < s.n; ++j) addColumn(j);
     }
 }
 
@@ -227,24 +233,25 @@ template <int W, int B>
 // SumSq per column over the first half of the columns, then one block pulled back per
 // column. The arithmetic of every value is the plain recipe's; only the order in which
 // independent values are computed differs.
-template <int W, int B>
+template <int W, int B, int J = 0>
 [[gnu::always_inline]] inline KernelStep stepAhead(KernelState& s, double dt, double d0) {
     using V = typename Lane_Vector<W>::V;
     using M = typename Lane_Vector<W>::M;
-    const int n = s.n;
+    const int n = J > 0 ? J : s.n;
     const double* xo = s.x[s.from];
     const double* xeo = s.xe[s.from];
     double* xn = s.x[1 - s.from];
     double* xen = s.xe[1 - s.from];
     if (!s.sumsReady) {
         V S[B];
-        blockSums<W, B>(s, xo, S);
+        blockSums<W, B, J>(s, xo, S);
         for (int b = 0; b < B; ++b) std::memcpy(&s.S[b * W], &S[b], sizeof(V));
     }
     V Se[B];
-    blockSums<W, B>(s, xeo, Se);
+    blockSums<W, B, J>(s, xeo, Se);
 
     alignas(64) double sq[B * W];
+    M clampedLanes = {};
     for (int b = 0; b < B; ++b) {
         const int k = b * W;
         V r, x, xe, S;
@@ -256,6 +263,7 @@ template <int W, int B>
         const V xeNew = Perturbed_Update(xe, r, Se[b], dt);
         const V d2 = Squared_Difference(xUpdated, xeNew);
         std::memcpy(sq + k, &d2, sizeof d2);
+        clampedLanes |= xUpdated >= 1.0;
         const V xNew = Clamp_Population(xUpdated);
         std::memcpy(xn + k, &xNew, sizeof xNew);
         std::memcpy(xen + k, &xeNew, sizeof xeNew);
@@ -274,6 +282,7 @@ template <int W, int B>
     double SumSq = sq[0];
     addColumn(0);
     SumSq = sq[1] + SumSq;
+#pragma GCC unroll 16
     for (int j = 1; j < half; ++j) {
         addColumn(j);
         SumSq = sq[2 * j] + SumSq;
@@ -282,6 +291,9 @@ template <int W, int B>
     if (n % 2 != 0) SumSq = sq[n - 1] + SumSq;
     const KernelStep result = distanceOf(SumSq, dt);
 
+    // As in a step of groups: only a clamped row can leave a pulled-back population that is
+    // not finite, so the rows are looked at only after a clamp.
+    const bool clamped = Lane_Any(clampedLanes);
     M bad = {};
     auto pullBack = [&](int b) __attribute__((always_inline)) {
         V vx, ve;
@@ -289,9 +301,10 @@ template <int W, int B>
         std::memcpy(&ve, xen + b * W, sizeof ve);
         ve = Pull_Back(ve, vx, d0, result.Dist);
         std::memcpy(xen + b * W, &ve, sizeof ve);
-        bad |= Lane_Non_Finite(ve);
+        if (clamped) bad |= Lane_Non_Finite(ve);
     };
     int pulled = result.renormalised ? 0 : B;
+#pragma GCC unroll 16
     for (int j = half; j < n; ++j) {
         addColumn(j);
         if (pulled < B) pullBack(pulled++);
@@ -360,6 +373,22 @@ template <int J>
 [[gnu::target("avx512f,avx512vl")]] KernelStep smallAvx512x8(KernelState& s, double dt, double d0) {
     return stepSmall<8, J>(s, dt, d0);
 }
+template <int J>
+[[gnu::target("avx512f,avx512vl")]] KernelStep smallAheadAvx512(KernelState& s, double dt,
+                                                                double d0) {
+    if constexpr (J < 2)
+        return stepSmall<4, J>(s, dt, d0);
+    else
+        return stepAhead<4, (J + 3) / 4, J>(s, dt, d0);
+}
+template <int J>
+[[gnu::target("avx512f,avx512vl")]] KernelStep smallAheadAvx512x8(KernelState& s, double dt,
+                                                                  double d0) {
+    if constexpr (J < 2)
+        return stepSmall<8, J>(s, dt, d0);
+    else
+        return stepAhead<8, (J + 7) / 8, J>(s, dt, d0);
+}
 #endif
 
 #define LV_SMALL_TABLE(name, routine)                                                      \
@@ -371,6 +400,8 @@ LV_SMALL_TABLE(smallGenericRoutines, smallGeneric);
 LV_SMALL_TABLE(smallAvx2Routines, smallAvx2);
 LV_SMALL_TABLE(smallAvx512Routines, smallAvx512);
 LV_SMALL_TABLE(smallAvx512x8Routines, smallAvx512x8);
+LV_SMALL_TABLE(smallAheadAvx512Routines, smallAheadAvx512);
+LV_SMALL_TABLE(smallAheadAvx512x8Routines, smallAheadAvx512x8);
 #endif
 #undef LV_SMALL_TABLE
 
@@ -380,9 +411,9 @@ std::vector<KernelBuild> buildsHere() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
         builds.push_back({"avx512f/8", stepAvx512x8, smallAvx512x8Routines});
-        builds.push_back({"avx512f/8-ahead", aheadAvx512x8, smallAvx512x8Routines});
+        builds.push_back({"avx512f/8-ahead", aheadAvx512x8, smallAheadAvx512x8Routines});
         builds.push_back({"avx512f/4", stepAvx512, smallAvx512Routines});
-        builds.push_back({"avx512f/4-ahead", aheadAvx512, smallAvx512Routines});
+        builds.push_back({"avx512f/4-ahead", aheadAvx512, smallAheadAvx512Routines});
     }
     if (__builtin_cpu_supports("avx2")) builds.push_back({"avx2/4", stepAvx2, smallAvx2Routines});
 #endif
