@@ -225,14 +225,16 @@ template <int W, int B, int J = 0>
     }
 }
 
-// A step of B blocks, all in one group, for many rows. The step's end is a chain: SumSq in
+// A step of B blocks, all in one group. The step's end is a chain: SumSq in
 // row order, its square root, then the divisions of the pull-back, which the next step's
 // perturbed sums wait for. The main trajectory's sums of the next step need none of it (the
 // clamped populations are known as soon as the Euler updates are done), so they are taken
 // here, at the end of this step, and the chain is threaded through their loop: two terms of
 // SumSq per column over the first half of the columns, then one block pulled back per
 // column. The arithmetic of every value is the plain recipe's; only the order in which
-// independent values are computed differs.
+// independent values are computed differs. With few rows the perturbed sums, the chain from
+// one step to the next, then also have the adders to themselves. J, when not 0, is the
+// species count known at compile time.
 template <int W, int B, int J = 0>
 [[gnu::always_inline]] inline KernelStep stepAhead(KernelState& s, double dt, double d0) {
     using V = typename Lane_Vector<W>::V;
