@@ -375,22 +375,19 @@ template <int J>
 [[gnu::target("avx512f,avx512vl")]] KernelStep smallAvx512x8(KernelState& s, double dt, double d0) {
     return stepSmall<8, J>(s, dt, d0);
 }
-template <int J>
+// The small counts with the main sums ahead, from two rows on (one has nothing to overlap).
+template <int W, int J>
 [[gnu::target("avx512f,avx512vl")]] KernelStep smallAheadAvx512(KernelState& s, double dt,
                                                                 double d0) {
     if constexpr (J < 2)
-        return stepSmall<4, J>(s, dt, d0);
+        return stepSmall<W, J>(s, dt, d0);
     else
-        return stepAhead<4, (J + 3) / 4, J>(s, dt, d0);
+        return stepAhead<W, (J + W - 1) / W, J>(s, dt, d0);
 }
 template <int J>
-[[gnu::target("avx512f,avx512vl")]] KernelStep smallAheadAvx512x8(KernelState& s, double dt,
-                                                                  double d0) {
-    if constexpr (J < 2)
-        return stepSmall<8, J>(s, dt, d0);
-    else
-        return stepAhead<8, (J + 7) / 8, J>(s, dt, d0);
-}
+constexpr KernelRoutine smallAheadAvx512x4 = smallAheadAvx512<4, J>;
+template <int J>
+constexpr KernelRoutine smallAheadAvx512x8 = smallAheadAvx512<8, J>;
 #endif
 
 #define LV_SMALL_TABLE(name, routine)                                                      \
@@ -402,7 +399,7 @@ LV_SMALL_TABLE(smallGenericRoutines, smallGeneric);
 LV_SMALL_TABLE(smallAvx2Routines, smallAvx2);
 LV_SMALL_TABLE(smallAvx512Routines, smallAvx512);
 LV_SMALL_TABLE(smallAvx512x8Routines, smallAvx512x8);
-LV_SMALL_TABLE(smallAheadAvx512Routines, smallAheadAvx512);
+LV_SMALL_TABLE(smallAheadAvx512Routines, smallAheadAvx512x4);
 LV_SMALL_TABLE(smallAheadAvx512x8Routines, smallAheadAvx512x8);
 #endif
 #undef LV_SMALL_TABLE
