@@ -119,6 +119,20 @@ template <class V>
     return __builtin_bit_cast(V, b);
 }
 
+// A comparison's result as V's mask. Compilers differ in the element type they give an
+// integer vector comparison (GCC int64_t, clang long long), which a pair of vectors does not
+// convert by itself.
+template <class V, class C>
+[[gnu::always_inline]] inline typename Lane_Traits<V>::Mask Lane_Mask(const C& c) {
+    if constexpr (std::is_same_v<V, double>) {
+        return c;
+    } else if constexpr (Is_Lane_Pair<V>) {
+        return {Lane_Mask<decltype(V::low)>(c.low), Lane_Mask<decltype(V::high)>(c.high)};
+    } else {
+        return __builtin_bit_cast(typename Lane_Traits<V>::Mask, c);
+    }
+}
+
 // a where the mask holds, else b, lane by lane: bit operations, which every build keeps
 // whole (GCC takes a vector ?: apart lane by lane in some).
 template <class V>

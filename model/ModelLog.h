@@ -43,7 +43,7 @@ template <class V>
     constexpr uint64_t SmallestNormal = 0x0010000000000000ULL, Largest = 0x7fefffffffffffffULL;
     // Subnormal arguments are scaled into the normal range first. Lanes that are not scaled
     // multiply 1 instead, or a large argument would raise overflow in its unused product.
-    const auto subnormal = b < SmallestNormal;
+    const auto subnormal = Lane_Mask<V>(b < SmallestNormal);
     const V y =
         Lane_Select<V>(subnormal, Lane_Select<V>(subnormal, x, Lane_Splat<V>(1)) * 0x1p54, x);
     // With Shift added, the exponent field is k and the mantissa field that of m.
@@ -66,8 +66,9 @@ template <class V>
     const V result = k * Ln2High - ((hfsq - (s * (hfsq + R) + k * Ln2Low)) - f);
 
     constexpr double Infinity = std::numeric_limits<double>::infinity();
-    const V special = Lane_Select<V>(
-        x == 0.0, Lane_Splat<V>(-Infinity),
-        Lane_Select<V>(x == Infinity, x, Lane_Splat<V>(std::numeric_limits<double>::quiet_NaN())));
-    return Lane_Select<V>(b - uint64_t{1} < Largest, result, special);
+    const V special =
+        Lane_Select<V>(Lane_Mask<V>(x == 0.0), Lane_Splat<V>(-Infinity),
+                       Lane_Select<V>(Lane_Mask<V>(x == Infinity), x,
+                                      Lane_Splat<V>(std::numeric_limits<double>::quiet_NaN())));
+    return Lane_Select<V>(Lane_Mask<V>(b - uint64_t{1} < Largest), result, special);
 }
