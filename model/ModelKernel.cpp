@@ -340,7 +340,7 @@ KernelStep stepGeneric(KernelState& s, double dt, double d0) {
     return stepAll<2, 4>(s, dt, d0);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(LV_KERNEL_GENERIC_ONLY)
 #define LV_KERNEL_X86 1
 // Up to four blocks of four rows: eight accumulators, the rest of the sixteen registers for
 // the broadcasts and the loads.
