@@ -28,6 +28,19 @@ template <typename V>
 #endif
 }
 
+// column(j) for the columns j = from to to - 1, in order. With the species count known at
+// compile time (J > 0) the loop unrolls completely; otherwise in pairs.
+template <int J, class Column>
+[[gnu::always_inline]] inline void inColumnOrder(int from, int to, Column&& column) {
+    if constexpr (J > 0) {
+#pragma GCC unroll 16
+        for (int j = from; j < to; ++j) column(j);
+    } else {
+#pragma GCC unroll 2
+        for (int j = from; j < to; ++j) column(j);
+    }
+}
+
 // Dist, and whether the perturbed populations are pulled back: not where 1 / dt or the
 // logarithm of Dist / d0 fails.
 [[gnu::always_inline]] inline KernelStep distanceOf(double SumSq, double dt) {
@@ -83,14 +96,7 @@ template <int W, int G, int J = 0>
             Se[b] = Sum_Term(a, xej, Se[b]);
         }
     };
-    // A count known here unrolls completely; any other in pairs.
-    if constexpr (J > 0) {
-#pragma GCC unroll 16
-        for (int j = 1; j < J; ++j) addColumn(j);
-    } else {
-#pragma GCC unroll 2
-        for (int j = 1; j < n; ++j) addColumn(j);
-    }
+    inColumnOrder<J>(1, n, addColumn);
 
     V xKept[G], xeKept[G];
     M clampedLanes = {};
@@ -216,13 +222,7 @@ template <int W, int B, int J = 0>
             S[b] = Sum_Term(a, pj, S[b]);
         }
     };
-    if constexpr (J > 0) {
-#pragma GCC unroll 16
-        for (int j = 1; j < J; ++j) addColumn(j);
-    } else {
-#pragma GCC unroll 2
-        for (int j = 1; j < s.n; ++j) addColumn(j);
-    }
+    inColumnOrder<J>(1, J > 0 ? J : s.n, addColumn);
 }
 
 // A step of B blocks, all in one group. The step's end is a chain: SumSq in
@@ -284,12 +284,12 @@ template <int W, int B, int J = 0>
     double SumSq = sq[0];
     addColumn(0);
     SumSq = sq[1] + SumSq;
-#pragma GCC unroll 16
-    for (int j = 1; j < half; ++j) {
-        addColumn(j);
-        SumSq = sq[2 * j] + SumSq;
-        SumSq = sq[2 * j + 1] + SumSq;
-    }
+    inColumnOrder<J>(
+        1, half, [&](int j) __attribute__((always_inline)) {
+            addColumn(j);
+            SumSq = sq[2 * j] + SumSq;
+            SumSq = sq[2 * j + 1] + SumSq;
+        });
     if (n % 2 != 0) SumSq = sq[n - 1] + SumSq;
     const KernelStep result = distanceOf(SumSq, dt);
 
@@ -306,11 +306,11 @@ template <int W, int B, int J = 0>
         if (clamped) bad |= Lane_Non_Finite(ve);
     };
     int pulled = result.renormalised ? 0 : B;
-#pragma GCC unroll 16
-    for (int j = half; j < n; ++j) {
-        addColumn(j);
-        if (pulled < B) pullBack(pulled++);
-    }
+    inColumnOrder<J>(
+        half, n, [&](int j) __attribute__((always_inline)) {
+            addColumn(j);
+            if (pulled < B) pullBack(pulled++);
+        });
     while (pulled < B) pullBack(pulled++);
     for (int b = 0; b < B; ++b) std::memcpy(&s.S[b * W], &S[b], sizeof(V));
     s.sumsReady = true;
