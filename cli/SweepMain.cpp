@@ -21,6 +21,7 @@
 #include "SaveFile.h"
 #include "SweepCsv.h"
 #include "SweepExecutor.h"
+#include "SweepIdentity.h"
 #include "SweepLanes.h"
 #include "SweepMerge.h"
 #include "SweepPlot.h"
@@ -110,34 +111,6 @@ int merge(const SweepOptions& o) {
     return 0;
 }
 
-// The model as the file gave it: what decides the points' results, with the settings below.
-// Taken from what was read, not from the file's bytes read again, which a pipe cannot give
-// twice and a file may change in between.
-std::string modelText(const SweepBase& base) {
-    std::string s = "N=" + std::to_string(base.n) + ";dt=" + Format_Digits17(base.dt);
-    for (int k = 0; k < base.n; ++k) {
-        const SpeciesRec& row = base.table.rows[k];
-        s += ";x=" + Format_Digits17(row.x) + ",r=" + Format_Digits17(row.r) + ",a=";
-        for (int j = 0; j < base.n; ++j) s += Format_Digits17(row.a[j]) + " ";
-    }
-    return s;
-}
-
-// What decides the points' results besides the model: with it, the sweep's identity.
-std::string settingsText(const SweepPoints& points, bool dat, const SweepBase& base) {
-    std::string s = std::string("style=") + (dat ? "dat" : "p");
-    s += ";TotalTime=" + Format_Digits17(base.totalTime);
-    s += ";steps=" + (base.steps ? std::to_string(*base.steps) : std::string("-"));
-    s += ";window-time=" + std::to_string(base.windowTime);
-    for (const SweepAxis& a : points.Axes())
-        s += ";vary=" + a.parameter.name + "=" + Format_Digits17(a.from) + ":" +
-             Format_Digits17(a.to) + ":" + std::to_string(a.count);
-    if (points.Seeds())
-        s += ";seeds=" + std::to_string(points.Seeds()->from) + ":" +
-             std::to_string(points.Seeds()->to);
-    return s;
-}
-
 SweepPlotData plotFrame(const SweepPoints& points, const std::string& file) {
     SweepPlotData d;
     for (const SweepAxis& a : points.Axes()) {
@@ -192,8 +165,7 @@ int sweep(const SweepOptions& o) {
 
     std::vector<std::string> names;
     for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
-    const SweepCsv csv(names, base.n,
-                       Sweep_Id(modelText(base), settingsText(points, dat, base), points.Total()));
+    const SweepCsv csv(names, base.n, Sweep_Identity(base, points, dat));
     // --csv: the file appears, whole, when the sweep has run.
     std::optional<SaveFile> csvFile;
     if (o.csv) csvFile.emplace(*o.csv);
