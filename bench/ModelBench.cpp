@@ -4,11 +4,10 @@
 #include <chrono>
 
 #include "BenchRun.h"
-#include "Globals.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
-#include "ModelView.h"
-#include "ScalarBaseline.h"
+#include "PlainRun.h"
+#include "RunLength.h"
 
 namespace {
 
@@ -32,27 +31,31 @@ class StepTimer {
     std::chrono::steady_clock::time_point start_;
 };
 
+// One run of the model with nobody watching: the model's own cost.
 void BM_RunModel(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const auto start = Set_Up_Bench_Model(n, BenchDt, BenchTime);
+    Model model = Bench_Model(n, BenchDt, BenchTime);
+    const auto start = Start_Populations(model);
     state.SetLabel(Kernel_Routine_Name(n));  // chosen here, outside the timed runs
-    NullView view;
+    RunControl control;
     const StepTimer timer;
-    for (auto _ : state) Bench_Run(view, start, BenchPlotInterval);
+    for (auto _ : state) {
+        Restart(model, start);
+        benchmark::DoNotOptimize(Run_Model(model, {BenchPlotInterval, {}}, control).LE);
+    }
     timer.report(state, Steps_For(BenchTime, BenchDt));
 }
 
+// The same steps by the plain statement of the model's arithmetic: the yardstick.
 void BM_ScalarBaseline(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    static SpeciesTable table;
-    Fill_Bench_Model(table, n);
-    std::array<double, MaxSpecies> start{};
-    for (int k = 0; k < n; ++k) start[k] = table.rows[k].x;
+    const Model model = Bench_Model(n, BenchDt, BenchTime);
     const long long steps = Steps_For(BenchTime, BenchDt);
     const StepTimer timer;
     for (auto _ : state) {
-        for (int k = 0; k < n; ++k) table.rows[k].x = start[k];
-        benchmark::DoNotOptimize(Scalar_Baseline_Run(table, n, BenchDt, steps));
+        PlainRun run(model.Species, n);
+        for (long long s = 0; s < steps; ++s) run.Step(BenchDt);
+        benchmark::DoNotOptimize(run.LE());
     }
     timer.report(state, steps);
 }

@@ -5,7 +5,8 @@
 
 #include <chrono>
 
-#include "ScalarBaseline.h"
+#include "BenchRun.h"
+#include "RunLength.h"
 #include "SweepExecutor.h"
 #include "SweepLanes.h"
 #include "SweepPoints.h"
@@ -21,10 +22,7 @@ constexpr long long SweepPointCount = 128;
 // or, with `alone`, one point after the other.
 void runSweep(benchmark::State& state, int n, int threads, bool alone = false) {
     SweepBase base;
-    Fill_Bench_Model(base.table, n);
-    base.n = static_cast<int16_t>(n);
-    base.totalTime = SweepTime;
-    base.dt = SweepDt;
+    base.model = Bench_Model(n, SweepDt, SweepTime);
     const SweepPoints points({SweepAxis::Parse("r(0)=0.9:1.1:" + std::to_string(SweepPointCount))},
                              std::nullopt, {});
     const SweepRun run(base, {points.Axes()[0].parameter});

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <ctime>
+#include <limits>
 #include <memory>
 
 #include "BenchRun.h"
@@ -15,9 +16,9 @@
 #include "Globals.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
-#include "ModelView.h"
-#include "ScalarBaseline.h"
+#include "RunLength.h"
 #include "StripChart.h"
+#include "Subs.h"
 #include "frmMain.h"
 
 namespace {
@@ -61,12 +62,38 @@ frmMain& benchWindow() {
     return *window;
 }
 
+// Loads the bench model of n species into the program's model, as a file would.
+std::array<double, MaxSpecies> Set_Up_Bench_Model(int n, double step, double time) {
+    ProgramModel = Bench_Model(n, step, time);
+    return Start_Populations(ProgramModel);
+}
+
+// One run of the program's model from the start populations, as the window runs it.
+void Bench_Run(ModelWindow& window, const std::array<double, MaxSpecies>& start,
+               int16_t plotInterval) {
+    Restart(ProgramModel, start);
+    StopRequested = 0;
+    Run_Model(window, Nanimals, plotInterval, TotalTime);
+    benchmark::DoNotOptimize(LE);
+}
+
+// A window that does nothing: what is left is the model's own cost.
+class NullWindow : public ModelWindow {
+  public:
+    void Clear_Picture() override {}
+    void Graph_Populations(const int16_t&) override {}
+    void Set_Info_Caption(const std::string&) override {}
+    void Do_Events() override {}
+    // Its Do_Events does nothing, so the run need not call it.
+    long long Quiet_Steps() override { return std::numeric_limits<long long>::max(); }
+};
+
 // The same runs with a view that does nothing: the yardstick of the window's own cost, as
 // BM_RunModel is, but of the same length as BM_ViewerRun's.
 void BM_ViewerRunHeadless(benchmark::State& state) {
     const auto start = Set_Up_Bench_Model(static_cast<int>(state.range(0)), ViewerDt, ViewerTime);
     state.SetLabel(Kernel_Routine_Name(Nanimals));
-    NullView view;
+    NullWindow view;
     for (auto _ : state) Bench_Run(view, start, ViewerPlotInterval);
     state.counters["ns_per_step"] = benchmark::Counter(
         double(Steps_For(ViewerTime, ViewerDt)) * 1e-9,
@@ -81,7 +108,7 @@ void BM_ViewerRun(benchmark::State& state) {
     for (int k = 0; k < n; ++k) Species.rows[k].Color = 0x2040C0 + 0x1F * k;
     double maxGapMs = 0, events = 0, busyMs = 0, late = 0;
     for (auto _ : state) {
-        Bench_Run(window, start, ViewerPlotInterval);
+        Bench_Run(window.Run_View(), start, ViewerPlotInterval);
         const frmMain::EventStats& s = window.Event_Stats();
         maxGapMs = std::max(maxGapMs, s.maxGapMs);
         events += double(s.calls);
@@ -110,7 +137,7 @@ void BM_PacedViewerRun(benchmark::State& state) {
     for (auto _ : state) {
         const double cpu0 = processSeconds();
         const auto wall0 = std::chrono::steady_clock::now();
-        Bench_Run(window, start, ViewerPlotInterval);
+        Bench_Run(window.Run_View(), start, ViewerPlotInterval);
         wallSeconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
         cpuSeconds += processSeconds() - cpu0;
@@ -131,7 +158,7 @@ void BM_ChartColumn(benchmark::State& state) {
     chart.Clear();
     PlotColumn = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(chart.Graph_Populations(count));
+        benchmark::DoNotOptimize(chart.Graph_Populations(Species, count, PlotColumn));
         // Into the picture once a sweep: the most often it happens (the window does it when
         // it repaints, about every 16 ms, when a sweep may have passed many times over).
         if (PlotColumn > 700) {

@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "Convert.h"
-#include "Globals.h"
 #include "LvError.h"
+#include "ParamFiles.h"
 #include "RunLength.h"
 
 namespace {
@@ -70,11 +70,19 @@ bool RunOptions::Dat_Style(const std::string& file) const {
     return datStyle ? *datStyle : endsWithDat(file);
 }
 
-void RunOptions::Apply_Run_Time() const {
-    if (continuous) TotalTime = -1;
+void RunOptions::Load(const std::string& file, Model& model, RandomSource& random) const {
+    const std::string path = file == "-" ? "/dev/stdin" : file;
+    if (Dat_Style(file))
+        Load_Dat_File(path, model, random);
+    else
+        Load_P_File(path, model);
+}
+
+void RunOptions::Apply_Run_Time(Model& model) const {
+    if (continuous) model.TotalTime = -1;
     if (time) {
         try {
-            TotalTime = Text_To_Double(*time);
+            model.TotalTime = Text_To_Double(*time);
         } catch (const LvError& e) {
             throw e.within("--time");
         }

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "LvError.h"
+#include "Model.h"
+#include "Random.h"
 
 // A command line that cannot run: the message, then the usage text, exit status 2. Thrown
 // after the file was read (a run that would never end), it ends the program with status 1.
@@ -52,9 +54,13 @@ struct RunOptions {
     // Whether FILE is read as the column style: --style, else a ".dat" ending in any case.
     bool Dat_Style(const std::string& file) const;
 
+    // Reads FILE into `model` by its style; "-" is standard input. The column style draws
+    // its colours from `random`. Throws LvError naming the file and line.
+    void Load(const std::string& file, Model& model, RandomSource& random) const;
+
     // After the file is read: TotalTime as "Continuous" (-1) or "Set To:" (--time) set it.
     // Throws LvError naming --time.
-    void Apply_Run_Time() const;
+    void Apply_Run_Time(Model& model) const;
 
     // A run of TotalTime with steps of dt that would never end by itself, and has no --steps,
     // is refused before its first step. Throws UsageError saying why.

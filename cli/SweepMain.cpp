@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "Convert.h"
-#include "Globals.h"
 #include "ImageFile.h"
 #include "LvError.h"
 #include "ParamFiles.h"
 #include "PlotInterval.h"
 #include "PlotParts.h"
+#include "Random.h"
 #include "RunOptions.h"
 #include "SaveFile.h"
 #include "SweepCsv.h"
@@ -136,36 +136,32 @@ int sweep(const SweepOptions& o) {
     // The file and the run settings, as lv-run reads them; a fault from here on means the
     // sweep could not run.
     const bool dat = o.run.Dat_Style(o.file);
-    const std::string path = o.file == "-" ? "/dev/stdin" : o.file;
-    if (dat)
-        Load_Dat_File(path);
-    else
-        Load_P_File(path);
-    StopRequested = 0;
-    o.run.Apply_Run_Time();
+    SweepBase base;
+    Mt19937Random colours;  // the column style's colours, which no point uses
+    o.run.Load(o.file, base.model, colours);
+    o.run.Apply_Run_Time(base.model);
     const int16_t windowTime = o.run.Window_Time();
     std::vector<SweepParameter> parameters;
     for (const SweepAxis& a : points.Axes()) {
         try {
-            a.parameter.Check_Rows(Nanimals);
+            a.parameter.Check_Rows(base.model.Nanimals);
         } catch (const SweepOptionError& e) {
             throw UsageError{e.message};
         }
         parameters.push_back(a.parameter);
     }
-    SweepBase base = SweepBase::From_Globals();
     base.steps = o.run.steps;
     base.windowTime = windowTime;
     const SweepRun run(base, parameters);
     if (!run.Settings_Vary()) {
         // Every point would fail alike: refuse the sweep as lv-run refuses the run.
-        o.run.Check_Run_Ends(TotalTime, dt);
-        (void)Plot_Interval(windowTime, dt, base.chartWidth);
+        o.run.Check_Run_Ends(base.model.TotalTime, base.model.dt);
+        (void)Plot_Interval(windowTime, base.model.dt, base.chartWidth);
     }
 
     std::vector<std::string> names;
     for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
-    const SweepCsv csv(names, base.n, Sweep_Identity(base, points, dat));
+    const SweepCsv csv(names, base.model.Nanimals, Sweep_Identity(base, points, dat));
     // --csv: the file appears, whole, when the sweep has run.
     std::optional<SaveFile> csvFile;
     if (o.csv) csvFile.emplace(*o.csv);

@@ -20,14 +20,12 @@
 
 #include "BitmapFile.h"
 #include "Convert.h"
-#include "Globals.h"
-#include "HeadlessView.h"
+#include "HeadlessChart.h"
 #include "HistoryPlot.h"
 #include "ImageFile.h"
 #include "Initialisers.h"
 #include "LvError.h"
 #include "ModelRun.h"
-#include "ModelView.h"
 #include "Options.h"
 #include "ParamFiles.h"
 #include "PlotInterval.h"
@@ -58,22 +56,13 @@ std::string Base_Name(const std::string& path) {
 }
 
 int Run(const Options& o, bool outputClosed) {
-    std::optional<Mt19937Random> seeded;
-    if (o.seed) {
-        seeded.emplace(*o.seed);
-        Set_Random_Source(&*seeded);
-    }
-
-    const std::string file = o.file == "-" ? "/dev/stdin" : o.file;
-    if (o.run.Dat_Style(o.file))
-        Load_Dat_File(file);
-    else
-        Load_P_File(file);
-
-    StopRequested = 0;
-    o.run.Apply_Run_Time();
-    const int16_t plotInterval = Plot_Interval(o.run.Window_Time(), dt, float(o.width));
-    o.run.Check_Run_Ends(TotalTime, dt);
+    // The colours and the random populations draw from one generator, seeded or from the clock.
+    Mt19937Random random(o.seed ? std::optional<uint32_t>(*o.seed) : std::nullopt);
+    Model model;
+    o.run.Load(o.file, model, random);
+    o.run.Apply_Run_Time(model);
+    const int16_t plotInterval = Plot_Interval(o.run.Window_Time(), model.dt, float(o.width));
+    o.run.Check_Run_Ends(model.TotalTime, model.dt);
 
     QImage image(o.width, o.height, QImage::Format_RGB32);
     if (image.isNull())
@@ -83,37 +72,38 @@ int Run(const Options& o, bool outputClosed) {
                           std::to_string(int64_t(o.width) * o.height * 4 / (1024 * 1024)) + " MB");
     // Opened before the run, so that a history that cannot be written fails at once.
     std::optional<RunHistory> history;
-    if (o.history || o.historyPlot) history.emplace(o.history, std::max<int>(Nanimals, 0));
-    HeadlessView view(image, o.run.steps, history ? &*history : nullptr);
-    if (o.random) Random_Populations(Nanimals);
+    if (o.history || o.historyPlot) history.emplace(o.history, std::max<int>(model.Nanimals, 0));
+    HeadlessChart chart(image);
+    if (o.random) Random_Populations(model.Species, model.Nanimals, random);
 
-    Run_Model(view, Nanimals, plotInterval, TotalTime);
+    RunWatchers watchers{.observers = {&chart}};
+    if (history) watchers.observers.push_back(&*history);
+    RunControl control;
+    const RunResult run = Run_Model(model, {plotInterval, o.run.steps}, control, watchers);
 
     if (o.image) Save_Bitmap(image, *o.image);
-    if (history) {
-        history->Last_Step(view.Steps(), view.Time(), LE);
-        history->Commit();
-    }
+    if (history) history->Commit();
     if (o.historyPlot) {
         const PlotApplication plotting("lv-run");
-        Save_Png(History_Plot({history->Times(), history->Exponents(), view.Steps(),
+        Save_Png(History_Plot({history->Times(), history->Exponents(), run.steps,
                                o.file == "-" ? "standard input" : Base_Name(o.file)}),
                  *o.historyPlot);
     }
 
     std::string out;
     if (o.json) {
-        out = "{\"LE\": " + Json_Number(LE) + ", \"steps\": " + std::to_string(view.Steps()) +
-              ", \"t\": " + Json_Number(view.Time()) + ", \"N\": " + std::to_string(Nanimals) +
-              ", \"TotalTime\": " + Json_Number(TotalTime) + ", \"dt\": " + Json_Number(dt) +
+        out = "{\"LE\": " + Json_Number(run.LE) + ", \"steps\": " + std::to_string(run.steps) +
+              ", \"t\": " + Json_Number(run.t) + ", \"N\": " + std::to_string(model.Nanimals) +
+              ", \"TotalTime\": " + Json_Number(model.TotalTime) +
+              ", \"dt\": " + Json_Number(model.dt) +
               ", \"PlotInterval\": " + std::to_string(plotInterval) + ", \"x\": [";
-        for (int i = 0; i < Nanimals; ++i) {
+        for (int i = 0; i < model.Nanimals; ++i) {
             if (i > 0) out += ", ";
-            out += Json_Number(Species(i).x);
+            out += Json_Number(model.Species(i).x);
         }
         out += "]}\n";
     } else {
-        const std::string& c = view.Caption();
+        const std::string c = Info_Caption(run.LE);
         out = c.substr(0, c.find_first_of("\r\n")) + "\n";
     }
     Write_Result(out, outputClosed);

@@ -6,9 +6,9 @@
 
 #include "FastestCandidate.h"
 #include "FloatEnvironment.h"
-#include "Globals.h"
 #include "KernelBuilds.h"
 #include "LvError.h"
+#include "Model.h"
 #include "ModelKernel.h"
 
 // Which build of the step routine each species count uses: the one forced, or else the

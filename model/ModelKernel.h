@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Globals.h"
+#include "Model.h"
 
 // The arithmetic core of one model step, vectorised across the rows k of the interaction
 // matrix. Every lane k performs exactly the operations of the plain row-by-row loop, in the

@@ -2,6 +2,8 @@
 
 #include <cfenv>
 #include <cmath>
+#include <limits>
+#include <span>
 #include <string>
 
 #if defined(__x86_64__)
@@ -10,10 +12,8 @@
 
 #include "Convert.h"
 #include "FloatEnvironment.h"
-#include "Globals.h"
 #include "LvError.h"
 #include "ModelKernel.h"
-#include "ModelView.h"
 #include "TermSum.h"
 
 std::string Info_Caption(double le) {
@@ -73,7 +73,7 @@ inline bool divByZeroRaised(unsigned f) {
 // and zero in every lane beyond (matrix rows j >= n are never read by a step of n species).
 // Perturbed values of rows that leave the range are kept in `XeAll`, as the plain run keeps
 // them in its array.
-void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
+void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], const SpeciesTable& Species, int n) {
     for (int i = 0; i < s.n; ++i) XeAll[i] = s.xe[s.from][i];
     const int used = n > 0 ? n : 0;
     for (int i = 0; i < used; ++i) (void)Species(i);  // Subscript out of range at row 51
@@ -91,57 +91,74 @@ void loadRows(KernelState& s, double (&XeAll)[MaxSpecies], int n) {
     s.sumsReady = false;
 }
 
+// The populations of rows 0 to n - 1 in the kernel's `from` half.
+std::span<const double> populations(const KernelState& s, int from) {
+    return {s.x[from], std::size_t(s.n > 0 ? s.n : 0)};
+}
+
 }  // namespace
 
-void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInterval,
-               const double& TotalTime) {
+RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& control,
+                    const RunWatchers& watchers) {
     FloatEnvironment environment;
     KernelState s;  // the run's arrays: fixed size, made once, nothing allocated per step
     s.from = 0;
     s.n = -1;  // the rows are loaded at the first step
     double XeAll[MaxSpecies] = {};
-    double t = 0;
+    double t = 0;        // the run's clock: the running sum of dt, standing still when continuous
+    double covered = 0;  // the model time the steps covered, continuous or not
     long long StepCount = 0;  // 64-bit: a continuous run may go on for days
     int16_t PlotCount = 0;
+    SpeciesTable& Species = model.Species;
 
-    view.Clear_Picture();
+    for (RunObserver* o : watchers.observers) o->Run_Starts(model);
     const double d0 = std::pow(10.0, -12.0);
-    PlotColumn = 0;
     try {
-        for (int i = 0; i < Nanimals; ++i) XeAll[i] = Species(i).x;
+        for (int i = 0; i < model.Nanimals; ++i) XeAll[i] = Species(i).x;
     } catch (const LvError& e) {
         throw e.within("model run, before the first step");
     }
     XeAll[1] = d0 + Species(1).x;  // only the second species is perturbed, whatever N is
+    for (StepAnalysis* a : watchers.analyses) a->Start(model);
     bool Running = true;
     TermSum LESum(d0);                 // the exponent's sum
     KernelRoutine stepRows = nullptr;  // the kernel's routine for the rows loaded
-    long long quiet = 0;               // steps still to come before the view wants Do_Events again
-    const bool followed = view.Follows_Exponent();
+    long long quiet = 0;               // steps still to come before the pump wants a call again
+    bool followed = false;
+    for (const RunObserver* o : watchers.observers) followed = followed || o->Follows_Exponent();
+    const bool analysed = !watchers.analyses.empty();
     // The kernel keeps the populations; the table gets them whenever someone may look: before
-    // each call to the view, when a step fails (the last complete step) and at the end.
+    // each call out of the run, when a step fails (the last complete step) and at the end.
     auto syncTable = [&] {
         for (int k = 0; k < s.n; ++k) Species.rows[k].x = s.x[s.from][k];
+    };
+    auto snapshot = [&](double le) {
+        return RunSnapshot{StepCount, covered, populations(s, s.from), le};
+    };
+    auto exponentSoFar = [&] {
+        return followed ? LESum.Total() / static_cast<double>(StepCount)
+                        : std::numeric_limits<double>::quiet_NaN();
     };
 
     for (;;) {
         const long long step = StepCount + 1;
-        const int n = Nanimals;
+        const int n = model.Nanimals;
         if (n != s.n) {
             try {
-                loadRows(s, XeAll, n);
+                loadRows(s, XeAll, Species, n);
                 stepRows = Kernel_Routine(n);
             } catch (const LvError& e) {
                 throw e.within("model run, step " + std::to_string(step));
             }
         }
-        const double h = dt;
+        const double h = model.dt;
+        const double TotalTime = model.TotalTime;
 
         // The arithmetic of one step. The start-of-step state stays in the kernel's `from`
         // half, so the step can be done again and gives the same results.
         double tNew = t, LENew = 0, Dist = 0, recip = 0;
         bool deferred = false, finite = true;
-        auto arithmetic = [&]() -> bool {
+        auto arithmetic = [&](double h, double t) -> bool {
             tNew = TotalTime > 0 ? h + t : t;
             const KernelStep k = stepRows(s, h, d0);
             Dist = k.Dist;
@@ -155,7 +172,7 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
             }
             return true;
         };
-        bool complete = arithmetic();
+        bool complete = arithmetic(h, t);
         // A failure shows in the values: from finite start-of-step values, an overflow, an
         // invalid operation or a division by zero leaves an infinity or a NaN behind. The
         // sums and updates only add, subtract and multiply, so it runs on into the new
@@ -163,11 +180,14 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
         // populations and the exponent sum are tested themselves. The status word is read
         // only then (reading it every step would make each step wait for all the arithmetic
         // in flight): the step is done again on clear flags, as the window's own work may
-        // have set some, and the flags name the failure.
+        // have set some, and the flags name the failure. The step's inputs are read afresh
+        // for it, so that the compiler cannot keep the first attempt's results, whose flags
+        // were cleared.
         if (!finite) {
             clearFlags();
             s.sumsReady = false;  // taken at the end of the step before, under its flags
-            complete = arithmetic();
+            const volatile double hAgain = h, tAgain = t;
+            complete = arithmetic(hAgain, tAgain);
             if (const unsigned flags = failureFlags()) {
                 syncTable();
                 failFromFlags(flags, step);
@@ -182,44 +202,50 @@ void Run_Model(ModelView& view, const int16_t& Nanimals, const int16_t& PlotInte
 
         // The step is complete: it becomes the run's state.
         t = tNew;
+        covered = h + covered;
         if (deferred)
             LESum.Wait(recip, Dist);
         else
             LESum.Restart(LENew);
         StepCount = step;
         s.from = 1 - s.from;
+        if (analysed) {
+            const StepView view{
+                StepCount, covered, h, populations(s, 1 - s.from), populations(s, s.from), model};
+            for (StepAnalysis* a : watchers.analyses) a->Step(view);
+        }
 
         if (PlotCount == INT16_MAX) {
             syncTable();
             failAt(ErrorKind::Overflow, step, "PlotCount passed 32767");
         }
         ++PlotCount;
-        if (PlotCount > PlotInterval) {
-            syncTable();
-            if (followed) view.Exponent_So_Far(LESum.Total() / static_cast<double>(StepCount));
-            try {
-                view.Graph_Populations(Nanimals);
-            } catch (const LvError& e) {
-                // A row of the chart out of range: said with the step and the column, in the
-                // window as in lv-run.
-                throw e.within("strip chart at step " + std::to_string(step) + ", column " +
-                               std::to_string(PlotColumn));
+        if (PlotCount > settings.PlotInterval) {
+            if (!watchers.observers.empty()) {
+                syncTable();
+                const RunSnapshot now = snapshot(exponentSoFar());
+                for (RunObserver* o : watchers.observers) o->Column(now);
             }
             PlotCount = 0;
         }
-        if (quiet > 0) {
-            --quiet;
-        } else {
-            syncTable();
-            view.Do_Events();
-            quiet = view.Quiet_Steps();
+        if (watchers.events) {
+            if (quiet > 0) {
+                --quiet;
+            } else {
+                syncTable();
+                watchers.events->Do_Events();
+                quiet = watchers.events->Quiet_Steps();
+            }
         }
 
-        if (TotalTime > 0 && t >= TotalTime) Running = false;
-        if (StopRequested == -1 || !Running) break;
+        if (model.TotalTime > 0 && t >= model.TotalTime) Running = false;
+        if (control.Stop_Requested() || !Running) break;
+        if (settings.maxSteps && StepCount >= *settings.maxSteps) break;
     }
 
     syncTable();
-    LE = LESum.Total() / static_cast<double>(StepCount);
-    view.Set_Info_Caption(Info_Caption(LE));
+    const double LE = LESum.Total() / static_cast<double>(StepCount);
+    const RunSnapshot last = snapshot(LE);
+    for (RunObserver* o : watchers.observers) o->Run_Ends(last);
+    return {LE, StepCount, covered};
 }

@@ -4,13 +4,6 @@
 #include <chrono>
 #include <ctime>
 
-namespace {
-// Per thread, as the species table is: a sweep's workers draw their points' populations
-// side by side.
-thread_local Mt19937Random defaultSource;
-thread_local RandomSource* current = &defaultSource;
-}  // namespace
-
 Mt19937Random::Mt19937Random(std::optional<uint32_t> fixedSeed) : fixedSeed_(fixedSeed) {
     if (fixedSeed_) engine_.seed(*fixedSeed_);
 }
@@ -23,14 +16,6 @@ float Mt19937Random::Next() {
     // 24 random bits scaled by 2^-24: exactly representable, at most 1 - 2^-24. A float
     // distribution could round up to 1.0f.
     return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f);
-}
-
-RandomSource& Random_Source() {
-    return *current;
-}
-
-void Set_Random_Source(RandomSource* source) {
-    current = source ? source : &defaultSource;
 }
 
 float Timer_Seconds() {

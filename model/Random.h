@@ -26,10 +26,5 @@ class Mt19937Random : public RandomSource {
     std::mt19937 engine_;
 };
 
-// The generator the initialisers use on the calling thread (each thread has its own);
-// nullptr puts the clock-seeded default back.
-RandomSource& Random_Source();
-void Set_Random_Source(RandomSource* source);
-
 // Seconds since midnight, local time, in single precision.
 float Timer_Seconds();

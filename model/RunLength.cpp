@@ -15,3 +15,13 @@ std::optional<std::string> Endless_Run(double TotalTime, double dt) {
            " is too small for t to reach the run time " + Format_Digits17(TotalTime) +
            " (t + dt == t from " + Format_Digits17(Running_Sum_Limit(dt)) + " on)" + steps;
 }
+
+long long Steps_For(double totalTime, double dt) {
+    double t = 0;
+    long long steps = 0;
+    do {
+        t = dt + t;
+        ++steps;
+    } while (t < totalTime);
+    return steps;
+}

@@ -40,3 +40,7 @@ bool Run_Time_Reachable(F totalTime, F dt) {
 // text ends by asking for a step limit, "give --steps N", as the command-line runners take
 // one; a run with such a limit may go ahead.
 std::optional<std::string> Endless_Run(double TotalTime, double dt);
+
+// The number of steps of a timed run of `totalTime` with steps of `dt`: the smallest number of
+// additions of dt whose running sum reaches totalTime (one, when it is 0 or less).
+long long Steps_For(double totalTime, double dt);

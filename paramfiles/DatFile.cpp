@@ -1,9 +1,8 @@
 #include <string>
 
 #include "Convert.h"
-#include "Globals.h"
 #include "Initialisers.h"
-#include "LoadState.h"
+#include "LineContext.h"
 #include "LvError.h"
 #include "ParamFiles.h"
 #include "TextFile.h"
@@ -21,10 +20,9 @@ void Strip_Ends(std::string& text) {
     text = text.substr(1, static_cast<std::size_t>(inner));
 }
 
-void Load_Dat_File(const std::string& path) {
-    LoadState s = LoadState::From_Globals();
-    const LoadState before = s;
-    s.totalTime = 800;
+void Load_Dat_File(const std::string& path, Model& model, RandomSource& random) {
+    Model s = model;
+    s.TotalTime = 800;
     s.dt = 0.01;
 
     TextFile file(path);
@@ -36,9 +34,9 @@ void Load_Dat_File(const std::string& path) {
         std::string value = line;
         Strip_Ends(value);
         shown = value;
-        s.n = Text_To_Int16(value);
+        s.Nanimals = Text_To_Int16(value);
     });
-    const int16_t N = s.n;
+    const int16_t N = s.Nanimals;
 
     // One wrapped value per line: read, strip, check the row, convert, store. The row is
     // checked before the conversion, so a count above 51 fails at the population of row 51
@@ -50,7 +48,7 @@ void Load_Dat_File(const std::string& path) {
             std::string value = raw;
             Strip_Ends(value);
             shownValue = value;
-            SpeciesRec& rec = s.table(row);
+            SpeciesRec& rec = s.Species(row);
             store(rec, Text_To_Double(value));
         });
     };
@@ -63,11 +61,6 @@ void Load_Dat_File(const std::string& path) {
                 r.a[static_cast<std::size_t>(j)] = v;
             });
 
-    s.Commit();
-    try {
-        Random_Colors(N);
-    } catch (...) {
-        before.Commit();
-        throw;
-    }
+    Random_Colors(s.Species, N, random);
+    model = s;
 }

@@ -1,8 +1,7 @@
 #include <string>
 
 #include "Convert.h"
-#include "Globals.h"
-#include "LoadState.h"
+#include "LineContext.h"
 #include "LvError.h"
 #include "ParamFiles.h"
 #include "TextFile.h"
@@ -65,10 +64,6 @@ void Find_Spaces(const std::string& line, std::array<int16_t, 101>& positions) {
     }
 }
 
-void Find_Spaces(const std::string& line) {
-    Find_Spaces(line, SpacePos);
-}
-
 std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& positions, int k) {
     Check_Index(k, 101, "SpacePos");
     Check_Index(k + 1L, 101, "SpacePos");
@@ -77,8 +72,14 @@ std::string Take_Value(const std::string& line, const std::array<int16_t, 101>& 
     return Mid(line, start, length, "no space after the value");
 }
 
-void Load_P_File(const std::string& path) {
-    LoadState s = LoadState::From_Globals();
+void Load_P_File(const std::string& path, Model& model) {
+    std::array<int16_t, 101> positions{};
+    Load_P_File(path, model, positions);
+}
+
+void Load_P_File(const std::string& path, Model& model, std::array<int16_t, 101>& SpacePos) {
+    Model s = model;
+    std::array<int16_t, 101> spacePos = SpacePos;
 
     TextFile file(path);
     file.Skip_Line();
@@ -90,13 +91,13 @@ void Load_P_File(const std::string& path) {
     On_Line(file, line, "species count", shown, [&] {
         b = Space_Position(line, 1);
         shown = Mid(line, 1, b - 1, "no space after the species count");
-        s.n = Text_To_Int16(shown);
+        s.Nanimals = Text_To_Int16(shown);
     });
     shown = line;
     On_Line(file, line, "run time", shown, [&] {
         d = Space_Position(line, After_Space(b));
         shown = Mid(line, After_Space(b), d - b - 1, "no space after the run time");
-        s.totalTime = Text_To_Double(shown);
+        s.TotalTime = Text_To_Double(shown);
     });
     shown = line;
     On_Line(file, line, "time step", shown, [&] {
@@ -104,7 +105,7 @@ void Load_P_File(const std::string& path) {
         shown = Mid(line, from, static_cast<int>(line.size()) - from + 1, "");
         s.dt = Text_To_Double(shown);
     });
-    const int16_t N = s.n;
+    const int16_t N = s.Nanimals;
 
     // Value lines: split, then per value take the text, check the row, convert, store. The
     // row is checked after the text is taken, so a count above 51 fails at value 51 of
@@ -112,33 +113,34 @@ void Load_P_File(const std::string& path) {
     auto readValues = [&](auto store) {
         const std::string values = file.Read_Line();
         std::string shownValue = values;
-        On_Line(file, values, "", shownValue, [&] { Find_Spaces(values, s.spacePos); });
+        On_Line(file, values, "", shownValue, [&] { Find_Spaces(values, spacePos); });
         for (int k = 0; k < N; ++k) {
             shownValue = values;
             On_Line(file, values, Value_Name(k), shownValue, [&] {
-                shownValue = Take_Value(values, s.spacePos, k);
+                shownValue = Take_Value(values, spacePos, k);
                 store(k, shownValue);
             });
         }
     };
     readValues([&](int i, const std::string& v) {
-        SpeciesRec& rec = s.table(i);
+        SpeciesRec& rec = s.Species(i);
         rec.r = Text_To_Double(v);
     });
     readValues([&](int i, const std::string& v) {
-        SpeciesRec& rec = s.table(i);
+        SpeciesRec& rec = s.Species(i);
         rec.x = Text_To_Double(v);
     });
     readValues([&](int i, const std::string& v) {
-        SpeciesRec& rec = s.table(i);
+        SpeciesRec& rec = s.Species(i);
         rec.Color = Text_To_Int32(v);
     });
     for (int i = 0; i < N; ++i)
         readValues([&](int j, const std::string& v) {
-            SpeciesRec& rec = s.table(i);
+            SpeciesRec& rec = s.Species(i);
             Check_Index(j, MaxSpecies, "a");
             rec.a[static_cast<std::size_t>(j)] = Text_To_Double(v);
         });
 
-    s.Commit();
+    model = s;
+    SpacePos = spacePos;
 }

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "ChartColumn.h"
-#include "Globals.h"
 
 namespace {
 constexpr uint32_t White = 0xFFFFFFFFu;
@@ -40,6 +39,7 @@ void StripChart::Clear() {
 // The shared column arithmetic, noting the column's marks for Render.
 struct StripChart::Notes {
     StripChart& chart;
+    const SpeciesTable& Species;
     int col = -1;  // -1: the column lies outside the surface (the one at the width)
     void Wrap() {
         if (chart.wrapPause_) chart.wrapPause_();
@@ -63,10 +63,11 @@ struct StripChart::Notes {
     }
 };
 
-int StripChart::Graph_Populations(const int16_t& Nanimals) {
+int StripChart::Graph_Populations(const SpeciesTable& Species, const int16_t& Nanimals,
+                                  int16_t& PlotColumn) {
     fit();
-    Notes notes{*this};
-    return Chart_Column(Nanimals, float(width_), float(height_), notes);
+    Notes notes{*this, Species};
+    return Chart_Column(Species, Nanimals, PlotColumn, float(width_), float(height_), notes);
 }
 
 void StripChart::Render() {

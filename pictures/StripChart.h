@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "Model.h"
+
 // The wrapping strip chart of a run in an image: the window's persistent picture, or the
 // headless runner's off-screen one. Knows no widget.
 //
@@ -28,7 +30,8 @@ class StripChart {
     // One chart column at PlotColumn from Species(i).x and .Color of rows 0 to Nanimals - 1,
     // then PlotColumn advances. Returns the x of the column drawn, for the caller's repaint.
     // The surface shows it after the next Render.
-    int Graph_Populations(const int16_t& Nanimals);
+    int Graph_Populations(const SpeciesTable& Species, const int16_t& Nanimals,
+                          int16_t& PlotColumn);
 
     // Brings the surface up to date with every column drawn so far.
     void Render();

@@ -5,7 +5,7 @@
 
 #include "FastestCandidate.h"
 #include "FloatEnvironment.h"
-#include "Globals.h"
+#include "Model.h"
 
 namespace {
 

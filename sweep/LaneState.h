@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "Globals.h"
+#include "Model.h"
 
 // Many systems of one species count side by side: lane l of every vector is system l, with
 // its own populations, rates, time step and run time, and either its own interaction matrix

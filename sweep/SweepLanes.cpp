@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "FloatEnvironment.h"
-#include "Globals.h"
 #include "LaneBuilds.h"
 #include "LaneState.h"
 #include "LvError.h"
+#include "Model.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ class LaneBatch {
               std::span<PointResult> results)
         : run_(run),
           base_(run.Base()),
-          state_(build.width, base_.n, run.Matrix_Varies()),
-          step_(build.routine(base_.n, run.Matrix_Varies())),
+          state_(build.width, base_.model.Nanimals, run.Matrix_Varies()),
+          step_(build.routine(base_.model.Nanimals, run.Matrix_Varies())),
           points_(points),
           results_(results),
           point_(std::size_t(build.width), -1),
@@ -38,9 +38,9 @@ class LaneBatch {
         const double screen = 0.5 * (32766.0 - std::fabs(double(H))) * double(K);
         state_.screen = screen > 0 ? screen : 0;
         if (!state_.laneMatrix) {
-            const int n = base_.n;
+            const int n = base_.model.Nanimals;
             for (int k = 0; k < n; ++k)
-                for (int j = 0; j < n; ++j) state_.a[k * n + j] = base_.table.rows[k].a[j];
+                for (int j = 0; j < n; ++j) state_.a[k * n + j] = base_.model.Species.rows[k].a[j];
         }
     }
 
@@ -75,45 +75,47 @@ class LaneBatch {
     }
 
   private:
-    // The next point of the batch into lane l, as the calling thread's model state holds it
-    // once SweepRun has loaded it; false when none is left (the lane then idles). Points
-    // that fail before their run, and points whose chart count would pass 32767, are done
-    // here alone.
+    // The next point of the batch into lane l, as SweepRun loads it; false when none is left
+    // (the lane then idles). Points that fail before their run, and points whose chart count
+    // would pass 32767, are done here alone.
     bool fill(int l) {
-        const int n = state_.n, width = state_.width;
         while (next_ < points_.size()) {
             const std::size_t p = next_++;
-            int16_t plotInterval = 0;
             try {
-                plotInterval = run_.Load(points_[p]);
+                const LoadedPoint loaded = run_.Load(points_[p]);
+                if (loaded.plotInterval == INT16_MAX) {
+                    results_[p] = run_.Run(points_[p]);
+                    continue;
+                }
+                start(l, p, loaded.model);
+                return true;
             } catch (const LvError& e) {
                 results_[p] = SweepRun::Failure(points_[p], e);
-                continue;
             }
-            if (plotInterval == INT16_MAX) {
-                results_[p] = run_.Run(points_[p]);
-                continue;
-            }
-            for (int k = 0; k < n; ++k) {
-                const SpeciesRec& row = Species.rows[k];
-                state_.x[k * width + l] = row.x;
-                state_.xe[k * width + l] = k == 1 ? state_.d0 + row.x : row.x;
-                state_.r[k * width + l] = row.r;
-                if (state_.laneMatrix)
-                    for (int j = 0; j < n; ++j) state_.a[(k * n + j) * width + l] = row.a[j];
-            }
-            state_.dt[l] = dt;
-            state_.recip[l] = 1 / dt;
-            state_.time[l] = 0;
-            state_.total[l] = TotalTime;
-            state_.LESum[l] = 0;
-            state_.bad[l] = 0;
-            point_[std::size_t(l)] = static_cast<long long>(p);
-            steps_[std::size_t(l)] = 0;
-            return true;
         }
         idle(l);
         return false;
+    }
+
+    // Point p's model into lane l.
+    void start(int l, std::size_t p, const Model& m) {
+        const int n = state_.n, width = state_.width;
+        for (int k = 0; k < n; ++k) {
+            const SpeciesRec& row = m.Species.rows[k];
+            state_.x[k * width + l] = row.x;
+            state_.xe[k * width + l] = k == 1 ? state_.d0 + row.x : row.x;
+            state_.r[k * width + l] = row.r;
+            if (state_.laneMatrix)
+                for (int j = 0; j < n; ++j) state_.a[(k * n + j) * width + l] = row.a[j];
+        }
+        state_.dt[l] = m.dt;
+        state_.recip[l] = 1 / m.dt;
+        state_.time[l] = 0;
+        state_.total[l] = m.TotalTime;
+        state_.LESum[l] = 0;
+        state_.bad[l] = 0;
+        point_[std::size_t(l)] = static_cast<long long>(p);
+        steps_[std::size_t(l)] = 0;
     }
 
     // A lane without a point keeps stepping with the others: a system that stands still,
@@ -182,7 +184,7 @@ std::vector<std::string> Lane_Build_Names() {
 }
 
 BatchRunner Lane_Runner(const SweepRun& run, const std::optional<std::string>& name) {
-    const int n = run.Base().n;
+    const int n = run.Base().model.Nanimals;
     const LaneBuild* build = nullptr;
     if (name) {
         build = buildNamed(*name, "lanes ");

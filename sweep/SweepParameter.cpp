@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "Globals.h"
 #include "LvError.h"
 
 namespace {
@@ -74,22 +73,22 @@ void SweepParameter::Check_Rows(int n) const {
                                   : std::string("the file holds no species"))};
 }
 
-void SweepParameter::Set(double value) const {
+void SweepParameter::Set(Model& model, double value) const {
     switch (kind) {
         case Kind::Rate:
-            Species(i).r = value;
+            model.Species(i).r = value;
             break;
         case Kind::Population:
-            Species(i).x = value;
+            model.Species(i).x = value;
             break;
         case Kind::Matrix:
-            Species(i).a[std::size_t(j)] = value;
+            model.Species(i).a[std::size_t(j)] = value;
             break;
         case Kind::TimeStep:
-            dt = value;
+            model.dt = value;
             break;
         case Kind::RunTime:
-            TotalTime = value;
+            model.TotalTime = value;
             break;
     }
 }

@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "Model.h"
+
 // A value of the model that a sweep varies, named as the parameter file's rows are numbered
-// (from 0): r(k), x(k), a(i,j), dt or TotalTime. Setting it writes the thread's table or
-// run settings exactly where a file holding that value would have put it.
+// (from 0): r(k), x(k), a(i,j), dt or TotalTime. Setting it writes a model's table or run
+// settings exactly where a file holding that value would have put it.
 struct SweepParameter {
     enum class Kind { Rate, Population, Matrix, TimeStep, RunTime };
     Kind kind = Kind::Rate;
@@ -19,8 +21,8 @@ struct SweepParameter {
     // Throws SweepOptionError unless the rows it names are among the file's 0..n - 1.
     void Check_Rows(int n) const;
 
-    // Writes `value` into the calling thread's model state.
-    void Set(double value) const;
+    // Writes `value` into `model`.
+    void Set(Model& model, double value) const;
 
     bool Is_Run_Setting() const { return kind == Kind::TimeStep || kind == Kind::RunTime; }
     bool Same_Target(const SweepParameter& other) const {

@@ -1,5 +1,6 @@
 #include "SweepRun.h"
 
+#include "ChartRows.h"
 #include "Initialisers.h"
 #include "LvError.h"
 #include "ModelKernel.h"
@@ -7,33 +8,6 @@
 #include "PlotInterval.h"
 #include "Random.h"
 #include "RunLength.h"
-#include "SweepView.h"
-
-namespace {
-
-// The thread's initialisers draw from a generator seeded with `seed` while this lives, as
-// `lv-run --seed` makes them, and from the default one after.
-class SeededSource {
-  public:
-    explicit SeededSource(uint32_t seed) : source_(seed) { Set_Random_Source(&source_); }
-    ~SeededSource() { Set_Random_Source(nullptr); }
-    SeededSource(const SeededSource&) = delete;
-    SeededSource& operator=(const SeededSource&) = delete;
-
-  private:
-    Mt19937Random source_;
-};
-
-}  // namespace
-
-SweepBase SweepBase::From_Globals() {
-    SweepBase b;
-    b.table = Species;
-    b.n = Nanimals;
-    b.totalTime = TotalTime;
-    b.dt = ::dt;
-    return b;
-}
 
 SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters)
     : base_(std::move(base)), parameters_(std::move(parameters)) {
@@ -45,42 +19,43 @@ SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters)
 
 void SweepRun::Prepare() const {
     // A count above the table fails before the run asks for a routine.
-    if (base_.n <= MaxSpecies) (void)Kernel_Routine(base_.n);
+    if (base_.model.Nanimals <= MaxSpecies) (void)Kernel_Routine(base_.model.Nanimals);
 }
 
-int16_t SweepRun::Load(const SweepPoint& point) const {
-    Species = base_.table;
-    Nanimals = base_.n;
-    TotalTime = base_.totalTime;
-    dt = base_.dt;
-    StopRequested = 0;
-    for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(point.values[a]);
+LoadedPoint SweepRun::Load(const SweepPoint& point) const {
+    LoadedPoint p{base_.model, 0};
+    Model& m = p.model;
+    for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(m, point.values[a]);
     // lv-run's order: the run's length, the chart's interval, then the random populations.
     if (!base_.steps) {
-        if (const auto endless = Endless_Run(TotalTime, dt))
+        if (const auto endless = Endless_Run(m.TotalTime, m.dt))
             throw LvError(ErrorKind::InvalidCall, *endless);
     }
-    const int16_t plotInterval = Plot_Interval(base_.windowTime, dt, base_.chartWidth);
+    p.plotInterval = Plot_Interval(base_.windowTime, m.dt, base_.chartWidth);
     if (point.seed) {
-        const SeededSource seeded(*point.seed);
-        Random_Populations(Nanimals);
+        // As `lv-run --random --seed S` draws them.
+        Mt19937Random seeded(*point.seed);
+        Random_Populations(m.Species, m.Nanimals, seeded);
     }
-    return plotInterval;
+    return p;
 }
 
 PointResult SweepRun::Run(const SweepPoint& point) const {
     PointResult r;
     r.point = point;
     try {
-        const int16_t plotInterval = Load(point);
-        SweepView view(base_.chartWidth, base_.chartHeight, base_.steps);
-        Run_Model(view, Nanimals, plotInterval, TotalTime);
+        LoadedPoint p = Load(point);
+        ChartRows chart(base_.chartWidth, base_.chartHeight);
+        RunControl control;
+        const RunResult result =
+            Run_Model(p.model, {p.plotInterval, base_.steps}, control, {.observers = {&chart}});
         r.status = "ok";
-        r.LE = LE;
-        r.steps = view.Steps();
-        r.t = view.Time();
-        r.x.reserve(std::size_t(Nanimals > 0 ? Nanimals : 0));
-        for (int i = 0; i < Nanimals; ++i) r.x.push_back(Species(i).x);
+        r.LE = result.LE;
+        r.steps = result.steps;
+        r.t = result.t;
+        const int n = p.model.Nanimals;
+        r.x.reserve(std::size_t(n > 0 ? n : 0));
+        for (int i = 0; i < n; ++i) r.x.push_back(p.model.Species(i).x);
     } catch (const LvError& e) {
         return Failure(point, e);
     }

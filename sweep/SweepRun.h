@@ -5,25 +5,26 @@
 #include <string>
 #include <vector>
 
-#include "Globals.h"
 #include "LvError.h"
+#include "Model.h"
 #include "SweepParameter.h"
 #include "SweepPoints.h"
 
-// What every point of a sweep starts from: the parameter file as loaded, with the run time
-// that --time or --continuous gave it, and how lv-run would run it.
+// What every point of a sweep starts from: the model as the parameter file gave it, with the
+// run time that --time or --continuous gave it, and how lv-run would run it.
 struct SweepBase {
-    SpeciesTable table;
-    int16_t n = 0;
-    double totalTime = 0;
-    double dt = 0;
+    Model model;
     std::optional<long long> steps;  // --steps
     int16_t windowTime = 210;        // --window-time
     float chartWidth = 700;          // lv-run's default chart
     float chartHeight = 250;
+};
 
-    // The calling thread's table and run settings, as a reader left them.
-    static SweepBase From_Globals();
+// A point made ready to run: the base model with the point's values and random populations,
+// and its chart's plot interval.
+struct LoadedPoint {
+    Model model;
+    int16_t plotInterval = 0;
 };
 
 // A point's outcome: what `lv-run --json` prints for it, or the failure that ended it.
@@ -59,12 +60,12 @@ class SweepRun {
 
     const SweepBase& Base() const { return base_; }
 
-    // One point on the calling thread, in that thread's model state.
+    // One point, on the calling thread. Points share nothing: any thread may run any point.
     PointResult Run(const SweepPoint& point) const;
 
-    // What Run does before the model run: sets the calling thread's model state to the point
-    // and returns its plot interval, or throws the LvError that Run reports for it.
-    int16_t Load(const SweepPoint& point) const;
+    // What Run does before the model run: the point's model and plot interval, or the LvError
+    // that Run reports for it.
+    LoadedPoint Load(const SweepPoint& point) const;
 
     // The result of a point that failed with e.
     static PointResult Failure(const SweepPoint& point, const LvError& e);

@@ -21,12 +21,11 @@
 #include "Controls.h"
 #include "Convert.h"
 #include "Globals.h"
-#include "Initialisers.h"
 #include "LvError.h"
 #include "ModelRun.h"
-#include "ParamFiles.h"
 #include "PlotInterval.h"
 #include "Prompts.h"
+#include "Subs.h"
 
 namespace {
 
@@ -63,10 +62,6 @@ QFont makeFont(const char* face, double points) {
     return f;
 }
 
-// A waiting chart (its pace, its wrap pause) wakes this often: often enough that Stop, the
-// menu, the slider and repaints are answered at once, seldom enough that the processor idles.
-constexpr std::chrono::milliseconds WaitSlice{3};
-
 const QString LoadFilter =
     QStringLiteral("Kestry Style (*.dat)|*.dat|QV Style (*.p)|*.p|All Files (*.*)|*.*");
 const QString SaveFilter = QStringLiteral("Bitmap (*.bmp)|*.bmp");
@@ -89,14 +84,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(App_Caption);
     setFont(makeFont("MS Sans Serif", 8.25));
     buildControls();
-    chart_ = new StripChart(picMain->Image());
-    chart_->setWrapPause([this] { wrapPause(); });
-    picMain->Set_Before_Paint([this] { chart_->Render(); });
+    runView_ = std::make_unique<RunView>(*picMain, *lblInfo, *sldSpeed, *txtPTime);
 }
 
-frmMain::~frmMain() {
-    delete chart_;
-}
+frmMain::~frmMain() = default;
 
 void frmMain::buildControls() {
     const QFont captionFont = makeFont("MS Sans Serif", 9.75);
@@ -263,138 +254,20 @@ void frmMain::btnLoadP_Click() {
         const int16_t PlotInterval = Plot_Interval(txtWtime->text(), dt, W);
         if (optIPOPrand->isChecked()) Random_Populations(Nanimals);
         running_ = true;
-        Run_Model(*this, Nanimals, PlotInterval, TotalTime);
+        Run_Model(*runView_, Nanimals, PlotInterval, TotalTime);
         running_ = false;
     } catch (const std::exception& e) {
         // The command ends here; the window and the program go on. A run that failed has no
         // result: the previous run's exponent must not stand under its chart.
-        if (running_ && !closing_) lblInfo->setText(QStringLiteral("LE ="));
+        const bool closing = runView_->Closing();
+        if (running_ && !closing) lblInfo->setText(QStringLiteral("LE ="));
         running_ = false;
-        if (!closing_) Show_Error(this, QString::fromStdString(Failure_Text(e)));
+        if (!closing) Show_Error(this, QString::fromStdString(Failure_Text(e)));
     }
-    chart_->Render();  // a failed run's chart stays as drawn
+    runView_->Render();  // a failed run's chart stays as drawn
     picMain->Flush_Updates();
     showRunning(false);
-    closing_ = false;
-}
-
-// ---- the model run's window calls ----
-
-void frmMain::Clear_Picture() {
-    chart_->Clear();
-    picMain->Update_All();
-    schedule_.Reset();
-    stats_ = {};
-    lastEvents_ = lastCheck_ = lastRepaint_ = Clock::now();
-}
-
-void frmMain::Graph_Populations(const int16_t& Nanimals) {
-    if (closing_) return;  // the window is gone; the run is only finishing its step
-    paceColumn();
-    if (closing_) return;  // closed while the chart waited
-    picMain->Update_Column(chart_->Graph_Populations(Nanimals));
-    const double sweep = sweepSeconds();
-    if (sweep > 0)
-        schedule_.Column_Drawn(clock_->Now(), sweep, sweepColumns());
-    else
-        schedule_.Reset();
-}
-
-double frmMain::sweepSeconds() const {
-    return Speed::Sweep_Seconds(sldSpeed->value());
-}
-
-int frmMain::sweepColumns() const {
-    return int(picMain->ScaleWidth()) + 1;
-}
-
-void frmMain::paceColumn() {
-    while (schedule_.Anchored() && !closing_ && StopRequested != -1) {
-        const double sweep = sweepSeconds();  // the slider may move while the chart waits
-        if (sweep <= 0) return;
-        const WindowClock::time_point due = schedule_.Due(sweep, sweepColumns());
-        const WindowClock::time_point now = clock_->Now();
-        if (now >= due) return;
-        processEventsNow();
-        clock_->Sleep_Until(std::min(due, now + WaitSlice));
-    }
-}
-
-void frmMain::Set_Info_Caption(const std::string& caption) {
-    if (closing_) return;
-    chart_->Render();
-    picMain->Flush_Updates();
-    lblInfo->setText(QString::fromStdString(caption));
-}
-
-void frmMain::processEventsNow() {
-    const Clock::time_point start = Clock::now();
-    const double gap = std::chrono::duration<double, std::milli>(start - lastEvents_).count();
-    if (gap > stats_.maxGapMs) stats_.maxGapMs = gap;
-    if (gap > 2.0) ++stats_.gapsOver2ms;
-    // New columns are shown at about the display's rate: a repaint costs some 20 us, far more
-    // than looking at the pending input, which happens every millisecond.
-    using namespace std::chrono_literals;
-    if (start - lastRepaint_ >= 16ms) {
-        picMain->Flush_Updates();
-        lastRepaint_ = start;
-    }
-    QCoreApplication::processEvents();
-    lastEvents_ = Clock::now();
-    stats_.busyMs += std::chrono::duration<double, std::milli>(lastEvents_ - start).count();
-    ++stats_.calls;
-}
-
-long long frmMain::Quiet_Steps() {
-    return checkEvery_ - 1;
-}
-
-void frmMain::Do_Events() {
-    // Reading the clock costs about as much as a small step, so the run calls this only
-    // every few steps (Quiet_Steps), as many as take some 0.1 to 0.4 ms.
-    const Clock::time_point now = Clock::now();
-    const auto sinceCheck = now - lastCheck_;
-    lastCheck_ = now;
-    using namespace std::chrono_literals;
-    if (sinceCheck < 100us) {
-        if (checkEvery_ < (1 << 16)) checkEvery_ *= 2;
-    } else if (sinceCheck > 400us && checkEvery_ > 1) {
-        checkEvery_ /= 2;
-    }
-    if (now - lastEvents_ >= 1ms) {
-        processEventsNow();
-        lastCheck_ = lastEvents_;
-    }
-}
-
-// ---- strip chart pause ----
-
-float frmMain::Pause_Seconds(const QString& pauseText) {
-    int16_t units = 0;
-    try {
-        units = Text_To_Int16(pauseText.toStdString());
-    } catch (const LvError&) {
-        return 0;  // still being typed ("-") or not a number: no pause
-    }
-    const double tenth = double(units) / 10;
-    return float(tenth + tenth);
-}
-
-void frmMain::wrapPause() {
-    using namespace std::chrono;
-    const float P = Pause_Seconds(txtPTime->text());
-    if (P <= 0) return;
-    chart_->Render();  // the finished sweep stays on screen during the pause
-    picMain->Flush_Updates();
-    const WindowClock::time_point end =
-        clock_->Now() + duration_cast<WindowClock::time_point::duration>(duration<double>(P));
-    // The finished sweep stays on screen while the window goes on answering the user; a
-    // close ends the wait at once.
-    for (WindowClock::time_point now = clock_->Now(); now < end && !closing_; now = clock_->Now()) {
-        processEventsNow();
-        clock_->Sleep_Until(std::min(end, now + WaitSlice));
-    }
-    schedule_.Reset();  // the new sweep's time runs from its first column
+    runView_->Reopen();
 }
 
 // ---- window commands ----
@@ -411,7 +284,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (running_) {
         // The run is further down this thread: have it end after its step, and draw no more.
         StopRequested = -1;
-        closing_ = true;
+        runView_->Close();
     }
     event->accept();
 }
@@ -426,7 +299,7 @@ void frmMain::mnuSave_Click() {
     const QString file = CommonDialog1.FileName;
     if (!file.isEmpty()) {
         try {
-            chart_->Render();
+            runView_->Render();
             Save_Bitmap(picMain->Image(), QFile::encodeName(file).toStdString());
         } catch (const LvError& e) {
             Show_Error(this, QString::fromStdString(e.within("Save Image").what()));

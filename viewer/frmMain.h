@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
-#include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "ChartPace.h"
 #include "CommonDialog.h"
-#include "ModelView.h"
-#include "StripChart.h"
+#include "RunView.h"
 
 class QAction;
 class QGroupBox;
@@ -21,44 +20,43 @@ class PictureBox;
 
 // The program's one window: the load-and-run command, the strip chart of a run, Stop, Save
 // Image, Exit and the pause field. A run executes inside btnLoadP_Click on this thread; the
-// window reaches the user again through Do_Events and the chart's wrap pause.
-class frmMain : public QMainWindow, public ModelView {
+// window reaches the user again through the run view's event processing and the chart's wrap
+// pause.
+class frmMain : public QMainWindow {
     Q_OBJECT
   public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // What the model run calls.
-    void Clear_Picture() override;
-    void Graph_Populations(const int16_t& Nanimals) override;
-    void Set_Info_Caption(const std::string& caption) override;
-    void Do_Events() override;
-    long long Quiet_Steps() override;
+    // One chart column from the table at PlotColumn, which advances; the run calls it through
+    // the run view.
+    void Graph_Populations(const int16_t& Nanimals) { runView_->Graph_Populations(Nanimals); }
 
     // The file dialog shared by Load and Save Image.
     CommonDialog CommonDialog1;
 
+    // The window's side of a run: what the model run calls, for a caller that runs the
+    // program's model itself.
+    RunView& Run_View() { return *runView_; }
+
     // The clock of the chart's pacing and wrap pause; nullptr puts the steady clock back.
-    void Set_Clock(WindowClock* clock) { clock_ = clock ? clock : &steadyClock_; }
+    void Set_Clock(WindowClock* clock) { runView_->Set_Clock(clock); }
 
     // True while Run_Model is executing inside btnLoadP_Click.
     bool Running() const { return running_; }
 
     // How often the run let the window process its events (since the last Clear_Picture).
-    struct EventStats {
-        long long calls = 0;        // times pending events were processed
-        double maxGapMs = 0;        // longest wall time from one processing to the next
-        double busyMs = 0;          // wall time spent processing them
-        long long gapsOver2ms = 0;  // rounds that came more than 2 ms after the one before
-    };
-    const EventStats& Event_Stats() const { return stats_; }
+    using EventStats = RunView::EventStats;
+    const EventStats& Event_Stats() const { return runView_->Event_Stats(); }
 
     // floor(Wt / dt / W) with Wt the window-time text as a 16-bit integer; throws LvError
     // (type mismatch, overflow, division by zero) naming the window-time field.
     static int16_t Plot_Interval(const QString& windowTimeText, double dt, float W);
     // The pause at a wrap, in seconds, from the pause-field text; text that is not a number
     // counts as no pause.
-    static float Pause_Seconds(const QString& pauseText);
+    static float Pause_Seconds(const QString& pauseText) {
+        return RunView::Pause_Seconds(pauseText);
+    }
 
   public slots:
     void btnLoadP_Click();
@@ -74,11 +72,6 @@ class frmMain : public QMainWindow, public ModelView {
   private:
     void buildControls();
     void showRunning(bool running);
-    void wrapPause();
-    void paceColumn();
-    double sweepSeconds() const;
-    int sweepColumns() const;
-    void processEventsNow();
 
     PictureBox* picMain = nullptr;
     QPushButton* btnStop = nullptr;
@@ -104,18 +97,6 @@ class frmMain : public QMainWindow, public ModelView {
     QAction* mnuSave = nullptr;
     QAction* mnuExit = nullptr;
 
-    StripChart* chart_ = nullptr;
+    std::unique_ptr<RunView> runView_;
     bool running_ = false;
-    bool closing_ = false;  // closed during a run: finish it without drawing
-
-    using Clock = std::chrono::steady_clock;
-    int checkEvery_ = 1;  // steps between clock readings, adapted to the step rate
-    Clock::time_point lastCheck_{};
-    Clock::time_point lastEvents_{};
-    Clock::time_point lastRepaint_{};
-    EventStats stats_;
-
-    WindowClock steadyClock_;
-    WindowClock* clock_ = &steadyClock_;
-    ColumnSchedule schedule_;
 };

@@ -27,12 +27,12 @@
 #include "Globals.h"
 #include "Initialisers.h"
 #include "ModelRun.h"
-#include "ModelView.h"
 #include "ParamFiles.h"
 #include "ProgramTest.h"
 #include "Random.h"
 #include "RunHistory.h"
 #include "StripChart.h"
+#include "Subs.h"
 
 namespace {
 
@@ -40,11 +40,13 @@ namespace fs = std::filesystem;
 const std::string Examples = LV_EXAMPLES;
 
 // The core's side of a run: the chart into an image, a step count, a stop after N steps.
-class DirectView : public ModelView {
+class DirectView : public ModelWindow {
   public:
     DirectView(QImage& image, long stopAfter) : chart(image), stopAfter(stopAfter) {}
     void Clear_Picture() override { chart.Clear(); }
-    void Graph_Populations(const int16_t& n) override { chart.Graph_Populations(n); }
+    void Graph_Populations(const int16_t& n) override {
+        chart.Graph_Populations(Species, n, PlotColumn);
+    }
     void Set_Info_Caption(const std::string& c) override {
         chart.Render();
         caption = c;
@@ -268,8 +270,8 @@ TEST_F(LvRun, HistoryHasARowAtEveryColumnWithTheExponentSoFar) {
 TEST(RunHistory, APlotOfALongRunKeepsAFewThousandPointsFromStartToEnd) {
     for (long long rows : {10LL, 8191LL, 8192LL, 100000LL}) {
         RunHistory history(std::nullopt, 0);
-        for (long long i = 1; i <= rows; ++i) history.Row(i, double(i), 1.0 / double(i));
-        history.Last_Step(rows, double(rows), 1.0 / double(rows));
+        for (long long i = 1; i <= rows; ++i) history.Row(i, double(i), 1.0 / double(i), {});
+        history.Last_Step(rows, double(rows), 1.0 / double(rows), {});
         const std::vector<double>& t = history.Times();
         ASSERT_EQ(t.size(), history.Exponents().size());
         EXPECT_LE(t.size(), 8193u) << rows;

@@ -7,6 +7,7 @@
 #include "Initialisers.h"
 #include "LvError.h"
 #include "Random.h"
+#include "Subs.h"
 
 namespace {
 

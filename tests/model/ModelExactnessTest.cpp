@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "BenchModel.h"
 #include "LvError.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "ModelTestSupport.h"
-#include "ScalarBaseline.h"
+#include "RunLength.h"
 
 // The fast run must give the results of the plain evaluation bit for bit: any fused
 // multiply-add, reordered or split sum, flushed subnormal or skipped clamp shows up here.
@@ -39,13 +40,13 @@ TEST_F(Exactness, ChaoticFourSpeciesOver80001StepsMatchesThePlainEvaluation) {
     Load_Chaotic_Four();
     dt = 0.01;
     TotalTime = 800;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     Run_Model(view, Nanimals, 32767 / 2, TotalTime);
     ASSERT_EQ(view.steps, 80001);
-    for (long long s = 0; s < 80001; ++s) ref.step(0.01);
+    for (long long s = 0; s < 80001; ++s) ref.Step(0.01);
     for (int k = 0; k < 4; ++k)
         EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x)) << "species " << k;
-    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    EXPECT_EQ(Bits(LE), Bits(ref.LE()));
     // Chaotic indeed: nearby trajectories part, so every rounding difference would grow.
     EXPECT_GT(LE, 0.005);
     EXPECT_LT(LE, 0.05);
@@ -55,9 +56,11 @@ TEST_F(Exactness, EveryInstructionSetGivesTheBaselinesResults) {
     for (int n : {4, 10, 51}) {
         SpeciesTable start{};
         Fill_Bench_Model(start, n);
-        SpeciesTable base = start;
+        PlainRun plain(start, n);
         const long long steps = Steps_For(30, 0.01);
-        const double baseLE = Scalar_Baseline_Run(base, n, 0.01, steps);
+        for (long long s = 0; s < steps; ++s) plain.Step(0.01);
+        const SpeciesTable& base = plain.sp;
+        const double baseLE = plain.LE();
         for (const std::string& build : everyBuild()) {
             Force_Kernel_Routine(build);
             ASSERT_EQ(Kernel_Routine_Name(n), build);
@@ -107,18 +110,18 @@ TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
             Nanimals = static_cast<int16_t>(n);
             dt = 0.01;
             TotalTime = -1;
-            ReferenceRun ref(Species, n);
+            PlainRun ref(Species, n);
             bool same = true;
             view = RecordingView{};
             view.onEvents = [&](RecordingView& v) {
-                ref.step(0.01);
+                ref.Step(0.01);
                 for (int k = 0; k < n; ++k)
                     same = same && Bits(Species.rows[k].x) == Bits(ref.sp.rows[k].x);
                 if (!same || v.steps == 1200) StopRequested = -1;
             };
             Run_Model(view, Nanimals, 0, TotalTime);
             ASSERT_TRUE(same) << "N " << n << ", " << build << ", step " << view.steps;
-            ASSERT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << build;
+            ASSERT_EQ(Bits(LE), Bits(ref.LE())) << "N " << n << ", " << build;
             if (n >= 4) {
                 EXPECT_GT(ref.clamps, 0) << "N " << n;
             }
@@ -134,10 +137,10 @@ TEST_F(Exactness, SubnormalPopulationsAreCarriedNotFlushed) {
     }
     dt = 0.01;
     TotalTime = -1;
-    ReferenceRun ref(Species, 8);
+    PlainRun ref(Species, 8);
     bool sawSubnormal = false;
     view.onEvents = [&](RecordingView& v) {
-        ref.step(0.01);
+        ref.Step(0.01);
         sawSubnormal = sawSubnormal || std::fpclassify(Species.rows[0].x) == FP_SUBNORMAL;
         if (v.steps == 2050) StopRequested = -1;
     };
@@ -159,17 +162,17 @@ TEST_F(Exactness, ExponentSumKeepsStepOrderWhateverTheTimeStep) {
         Load_Chaotic_Four();
         TotalTime = -1;
         dt = 1.1e-290;
-        ReferenceRun ref(Species, 4);
+        PlainRun ref(Species, 4);
         view = RecordingView{};
         view.onEvents = [&](RecordingView& v) {
-            ref.step(dt);  // the step just made used the dt in force
+            ref.Step(dt);  // the step just made used the dt in force
             dt = (v.steps / 7) % 2 ? other : 1.1e-290;
             if (v.steps == 300) StopRequested = -1;
         };
         Run_Model(view, Nanimals, 0, TotalTime);
         for (int k = 0; k < 4; ++k)
             EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x)) << other;
-        EXPECT_EQ(Bits(LE), Bits(ref.le())) << other;
+        EXPECT_EQ(Bits(LE), Bits(ref.LE())) << other;
         EXPECT_NE(ref.LESum, 0) << other;
     }
 }
@@ -247,12 +250,12 @@ TEST_F(Exactness, UnusedRowsNeverEnterTheVectorLanes) {
             Nanimals = static_cast<int16_t>(n);
             dt = 0.01;
             TotalTime = 1;
-            ReferenceRun ref(Species, n);
+            PlainRun ref(Species, n);
             view = RecordingView{};
             Run_Model(view, Nanimals, 0, TotalTime);
-            for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
+            for (long long s = 0; s < view.steps; ++s) ref.Step(0.01);
             EXPECT_EQ(view.steps, 100);
-            EXPECT_EQ(Bits(LE), Bits(ref.le())) << "N " << n << ", " << build;
+            EXPECT_EQ(Bits(LE), Bits(ref.LE())) << "N " << n << ", " << build;
             EXPECT_EQ(Species.rows[n].x, 1e300);
         }
     }
@@ -274,11 +277,11 @@ TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
         Nanimals = 4;
         dt = 0.01;
         TotalTime = -1;
-        ReferenceRun ref(Species, 4);
+        PlainRun ref(Species, 4);
         bool same = true;
         view = RecordingView{};
         view.onEvents = [&](RecordingView& v) {
-            ref.step(0.01);
+            ref.Step(0.01);
             for (int k = 0; k < ref.n; ++k)
                 same = same && Bits(Species.rows[k].x) == Bits(ref.sp.rows[k].x);
             const int next = v.steps == 50 ? 20 : v.steps == 100 ? 7 : v.steps == 150 ? 1 : 0;
@@ -288,7 +291,7 @@ TEST_F(Exactness, CountChangedDuringARunSwitchesRoutinesExactly) {
         Run_Model(view, Nanimals, 0, TotalTime);
         ASSERT_TRUE(same) << build << ", step " << view.steps;
         EXPECT_EQ(view.steps, 150);
-        EXPECT_EQ(Bits(LE), Bits(ref.le())) << build;
+        EXPECT_EQ(Bits(LE), Bits(ref.LE())) << build;
     }
 }
 
@@ -311,8 +314,8 @@ TEST_F(Exactness, SumsLeavingTheRangeFailTheirOwnStep) {
     }
     start.rows[0].x = -0.5;
     start.rows[0].r = 1;
-    ReferenceRun ref(start, n);
-    auto allFinite = [&](const ReferenceRun& r) {
+    PlainRun ref(start, n);
+    auto allFinite = [&](const PlainRun& r) {
         bool finite = std::isfinite(r.LESum);
         for (int k = 0; k < n; ++k)
             finite = finite && std::isfinite(r.sp.rows[k].x) && std::isfinite(r.Xe[k]);
@@ -322,7 +325,7 @@ TEST_F(Exactness, SumsLeavingTheRangeFailTheirOwnStep) {
     long long failing = 0;
     while (failing == 0 && ref.steps < 100) {
         last = ref.sp;
-        ref.step(0.5);
+        ref.Step(0.5);
         if (!allFinite(ref)) failing = ref.steps;
     }
     ASSERT_GT(failing, 3);

@@ -151,10 +151,10 @@ TEST_F(ModelRun, WindowSeesThePopulationsOfTheCompletedStep) {
     Load_Chaotic_Four();
     dt = 0.01;
     TotalTime = -1;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     std::vector<double> seen, expected;
     view.onEvents = [&](RecordingView& v) {
-        ref.step(0.01);
+        ref.Step(0.01);
         seen.push_back(Species.rows[2].x);
         expected.push_back(ref.sp.rows[2].x);
         if (v.steps == 50) StopRequested = -1;
@@ -196,15 +196,15 @@ TEST_F(ModelRun, ExactlyOneIsClampedAndThePerturbedCopyNeverIs) {
     Species.rows[1].r = 1.4;
     dt = 1;
     TotalTime = 2;
-    ReferenceRun ref(Species, 2);
+    PlainRun ref(Species, 2);
     run();
-    ref.step(1);
-    ref.step(1);
+    ref.Step(1);
+    ref.Step(1);
     ASSERT_EQ(view.steps, 2);
     EXPECT_EQ(Species.rows[0].x, 0.9999999);
     // Species 1 passes 1 in the first step; had its perturbed copy been clamped too, the
     // renormalised copy would sit on the main value and the second distance would differ.
-    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    EXPECT_EQ(Bits(LE), Bits(ref.LE()));
     EXPECT_EQ(Bits(Species.rows[1].x), Bits(ref.sp.rows[1].x));
 }
 
@@ -262,9 +262,9 @@ TEST_F(ModelRun, RowsOutsideTheCountAreLeftAlone) {
     Species.rows[0].a[4] = 1e300;  // outside the 4 x 4 block: must not enter any sum
     dt = 0.01;
     TotalTime = 1;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     run();
-    for (int s = 0; s < 100; ++s) ref.step(0.01);
+    for (int s = 0; s < 100; ++s) ref.Step(0.01);
     EXPECT_EQ(Species.rows[4].x, 0.5);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x));
 }
@@ -303,10 +303,10 @@ TEST_F(ModelRun, CaptionShowsTheMeanExponent) {
     Load_Chaotic_Four();
     dt = 0.01;
     TotalTime = 5;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     run();
-    for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
-    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    for (long long s = 0; s < view.steps; ++s) ref.Step(0.01);
+    EXPECT_EQ(Bits(LE), Bits(ref.LE()));
     EXPECT_EQ(view.captions, (std::vector<std::string>{Info_Caption(LE)}));
 }
 
@@ -380,8 +380,8 @@ TEST_F(ModelRun, DivergingTrajectoryIsAnOverflowNamingItsStep) {
     start.rows[0].r = 1;
     start.rows[0].a[0] = 1;
     start.rows[1].x = 0.3;
-    ReferenceRun ref(start, 2);
-    for (long long s = 0; s < done; ++s) ref.step(0.5);
+    PlainRun ref(start, 2);
+    for (long long s = 0; s < done; ++s) ref.Step(0.5);
     EXPECT_TRUE(std::isfinite(Species.rows[0].x));
     EXPECT_EQ(Bits(Species.rows[0].x), Bits(ref.sp.rows[0].x));
 }
@@ -439,16 +439,16 @@ TEST_F(ModelRun, FlagsRaisedByTheWindowAreNotTheModelsFailure) {
     Load_Chaotic_Four();
     dt = 0.01;
     TotalTime = 1;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     view.onEvents = [](RecordingView&) {
         volatile double zero = 0, big = 1e300;
         volatile double r1 = 1 / zero, r2 = big * big, r3 = zero / zero;
         (void)r1, (void)r2, (void)r3;
     };
     run(0);
-    for (int s = 0; s < 100; ++s) ref.step(0.01);
+    for (int s = 0; s < 100; ++s) ref.Step(0.01);
     EXPECT_EQ(view.steps, 100);
-    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    EXPECT_EQ(Bits(LE), Bits(ref.LE()));
 }
 
 TEST_F(ModelRun, CallersFloatingPointFlagsAreGivenBack) {
@@ -468,7 +468,7 @@ TEST_F(ModelRun, CallersRoundingAndSubnormalModesDoNotReachTheRun) {
     Load_Chaotic_Four();
     dt = 0.01;
     TotalTime = 5;
-    ReferenceRun ref(Species, 4);
+    PlainRun ref(Species, 4);
     std::fesetround(FE_UPWARD);
 #if defined(__x86_64__)
     const unsigned before = _mm_getcsr();
@@ -484,9 +484,9 @@ TEST_F(ModelRun, CallersRoundingAndSubnormalModesDoNotReachTheRun) {
 #endif
     std::fesetround(FE_TONEAREST);
     EXPECT_EQ(rounding, FE_UPWARD);
-    for (long long s = 0; s < view.steps; ++s) ref.step(0.01);
+    for (long long s = 0; s < view.steps; ++s) ref.Step(0.01);
     EXPECT_EQ(view.steps, 501);
-    EXPECT_EQ(Bits(LE), Bits(ref.le()));
+    EXPECT_EQ(Bits(LE), Bits(ref.LE()));
     for (int k = 0; k < 4; ++k) EXPECT_EQ(Bits(Species.rows[k].x), Bits(ref.sp.rows[k].x));
 }
 

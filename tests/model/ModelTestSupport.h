@@ -7,11 +7,12 @@
 
 #include "Globals.h"
 #include "ModelLog.h"
-#include "ModelView.h"
+#include "PlainRun.h"
+#include "Subs.h"
 
 // A view that records what the model run asks of the window, and lets a test act from
 // inside the run (as the Stop button does) through `onEvents`.
-class RecordingView : public ModelView {
+class RecordingView : public ModelWindow {
   public:
     void Clear_Picture() override {
         calls.push_back("clear");
@@ -54,57 +55,6 @@ inline void Reset_Globals() {
     PlotColumn = 0;
     LE = 0;
 }
-
-// A plain evaluation of the model written from the formulas, one operation at a time, on
-// its own copy of the table: the yardstick for exactness.
-struct ReferenceRun {
-    explicit ReferenceRun(const SpeciesTable& table, int n) : sp(table), n(n) {
-        for (int i = 0; i < n; ++i) Xe[i] = sp.rows[i].x;
-        Xe[1] = d0 + sp.rows[1].x;
-    }
-
-    void step(double h) {
-        double XOld[MaxSpecies], XeOld[MaxSpecies];
-        for (int i = 0; i < n; ++i) {
-            XOld[i] = sp.rows[i].x;
-            XeOld[i] = Xe[i];
-        }
-        double SumSq = 0;
-        for (int k = 0; k < n; ++k) {
-            double S = 0, Se = 0;
-            for (int j = 0; j < n; ++j) {
-                S = sp.rows[k].a[j] * XOld[j] + S;
-                Se = sp.rows[k].a[j] * XeOld[j] + Se;
-            }
-            double& x = sp.rows[k].x;
-            const double r = sp.rows[k].r;
-            const double g = (r * x) * (1 - S);
-            x = h * g + x;
-            const double ge = (Xe[k] * r) * (1 - Se);
-            Xe[k] = h * ge + Xe[k];
-            const double diff = x - Xe[k];
-            SumSq = diff * diff + SumSq;
-            if (x >= 1) {
-                x = 0.9999999;
-                ++clamps;
-            }
-        }
-        const double Dist = std::sqrt(SumSq);
-        LESum = (1 / h) * Model_Log(Dist / d0) + LESum;
-        ++steps;
-        for (int i = 0; i < n; ++i) Xe[i] = ((Xe[i] - sp.rows[i].x) * d0) / Dist + sp.rows[i].x;
-    }
-
-    double le() const { return LESum / static_cast<double>(steps); }
-
-    const double d0 = std::pow(10.0, -12.0);
-    SpeciesTable sp;
-    int n;
-    double Xe[MaxSpecies] = {};
-    double LESum = 0;
-    long long steps = 0;
-    long long clamps = 0;
-};
 
 // The chaotic four-species competition system of Vano et al. (2006).
 inline void Load_Chaotic_Four() {

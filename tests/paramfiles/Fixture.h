@@ -9,6 +9,8 @@
 
 #include "Globals.h"
 #include "LvError.h"
+#include "ParamFiles.h"
+#include "Subs.h"
 
 // Every global a reader may touch, to compare before and after a load.
 struct GlobalState {
@@ -56,8 +58,7 @@ class FileTest : public ::testing::Test {
 
     // Runs a load that must fail with `kind`; every global must be as before. Returns the
     // message for checks of its context.
-    template <class Load>
-    std::string Fails(Load load, const std::string& path, ErrorKind kind) {
+    std::string Fails(void (*load)(const std::string&), const std::string& path, ErrorKind kind) {
         const GlobalState before = GlobalState::Now();
         try {
             load(path);

@@ -50,7 +50,7 @@ class StripChartTest : public QObject {
         StripChart chart(img);
         PlotColumn = 5;
         const int16_t n = 0;
-        QCOMPARE(chart.Graph_Populations(n), 5);
+        QCOMPARE(chart.Graph_Populations(Species, n, PlotColumn), 5);
         QCOMPARE(PlotColumn, int16_t(6));
         QCOMPARE(at(img, 5, 3), Black);  // drawn into the picture by Render, not before
         chart.Render();
@@ -71,7 +71,7 @@ class StripChartTest : public QObject {
         setSpecies(1, 1.0, 0x00FF00);
         setSpecies(2, 0.5, 0xFF0000);
         const int16_t n = 3;
-        chart.Graph_Populations(n);
+        chart.Graph_Populations(Species, n, PlotColumn);
         chart.Render();
         QCOMPARE(at(img, 0, 249), qRgb(255, 0, 0));
         QCOMPARE(at(img, 0, 248), White);
@@ -94,7 +94,7 @@ class StripChartTest : public QObject {
             PlotColumn = 0;
             setSpecies(0, x, 0x123456);
             const int16_t n = 1;
-            chart.Graph_Populations(n);
+            chart.Graph_Populations(Species, n, PlotColumn);
             chart.Render();
             const QRgb c = qRgb(0x56, 0x34, 0x12);
             QCOMPARE(at(img, 0, 2), White);
@@ -111,7 +111,7 @@ class StripChartTest : public QObject {
         setSpecies(0, 0.5, 0x0000FF);
         setSpecies(1, 0.5, 0x00FF00);
         const int16_t n = 2;
-        chart.Graph_Populations(n);
+        chart.Graph_Populations(Species, n, PlotColumn);
         chart.Render();
         for (int y : {3, 4, 5}) QCOMPARE(at(img, 0, y), qRgb(0, 255, 0));
     }
@@ -129,15 +129,15 @@ class StripChartTest : public QObject {
         setSpecies(0, 0.5, 0x0000FF);
         const int16_t n = 1;
         PlotColumn = 699;
-        QCOMPARE(chart.Graph_Populations(n), 699);
+        QCOMPARE(chart.Graph_Populations(Species, n, PlotColumn), 699);
         // Equal to the width: no wrap, the column just outside the surface is drawn.
-        QCOMPARE(chart.Graph_Populations(n), 700);
+        QCOMPARE(chart.Graph_Populations(Species, n, PlotColumn), 700);
         QCOMPARE(pauses, 0);
         QCOMPARE(PlotColumn, int16_t(701));
         chart.Render();
         QCOMPARE(at(img, 0, 125), Black);
         // Past the width: the pause, then column 0.
-        QCOMPARE(chart.Graph_Populations(n), 0);
+        QCOMPARE(chart.Graph_Populations(Species, n, PlotColumn), 0);
         QCOMPARE(pauses, 1);
         QCOMPARE(columnAtPause, 701);
         QCOMPARE(PlotColumn, int16_t(1));
@@ -172,7 +172,7 @@ class StripChartTest : public QObject {
             if (PlotColumn > 120) PlotColumn = 0;  // the wrap, as the chart does it
             const int col = PlotColumn;
             referenceColumn(ref, col, n);
-            chart.Graph_Populations(n);
+            chart.Graph_Populations(Species, n, PlotColumn);
             if (untilRender-- > 0) continue;
             chart.Render();
             if (img != ref) QFAIL(qPrintable(QString("call %1, column %2").arg(call).arg(col)));
@@ -185,14 +185,14 @@ class StripChartTest : public QObject {
             untilRender = gaps[rng.bounded(6)];
         }
         // A cleared surface starts over white, and nothing from before it comes back.
-        for (int call = 0; call < 50; ++call) chart.Graph_Populations(n);
+        for (int call = 0; call < 50; ++call) chart.Graph_Populations(Species, n, PlotColumn);
         chart.Clear();
         ref.fill(White);
         PlotColumn = 0;
         for (int call = 0; call < 130; ++call) {
             if (PlotColumn > 120) PlotColumn = 0;
             referenceColumn(ref, PlotColumn, n);
-            chart.Graph_Populations(n);
+            chart.Graph_Populations(Species, n, PlotColumn);
         }
         chart.Render();
         QVERIFY(img == ref);
@@ -212,7 +212,7 @@ class StripChartTest : public QObject {
         setSpecies(1, -1e6, 0);
         PlotColumn = 3;
         const int16_t n = 2;
-        QVERIFY_THROWS_EXCEPTION(LvError, chart.Graph_Populations(n));
+        QVERIFY_THROWS_EXCEPTION(LvError, chart.Graph_Populations(Species, n, PlotColumn));
         chart.Render();
         QCOMPARE(at(img, 3, 0), White);
         QCOMPARE(at(img, 3, 5), qRgb(255, 0, 0));

@@ -10,11 +10,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "Globals.h"
+#include "ChartRows.h"
 #include "Initialisers.h"
 #include "LvError.h"
+#include "Model.h"
 #include "ModelRun.h"
-#include "ModelView.h"
 #include "PlotInterval.h"
 #include "Random.h"
 #include "SweepCsv.h"
@@ -23,7 +23,6 @@
 #include "SweepPoints.h"
 #include "SweepRun.h"
 #include "SweepSystems.h"
-#include "SweepView.h"
 
 namespace {
 
@@ -158,62 +157,37 @@ SweepBase chaoticFour() {
     static const double x[4] = {0.3, 0.4, 0.3, 0.5};
     SweepBase b;
     for (int k = 0; k < 4; ++k) {
-        for (int j = 0; j < 4; ++j) b.table.rows[k].a[j] = a[k][j];
-        b.table.rows[k].r = r[k];
-        b.table.rows[k].x = x[k];
+        for (int j = 0; j < 4; ++j) b.model.Species.rows[k].a[j] = a[k][j];
+        b.model.Species.rows[k].r = r[k];
+        b.model.Species.rows[k].x = x[k];
     }
-    b.n = 4;
-    b.totalTime = 20;
-    b.dt = 0.01;
+    b.model.Nanimals = 4;
+    b.model.TotalTime = 20;
+    b.model.dt = 0.01;
     return b;
 }
 
-// A view as lv-run's: steps, model time, a stop after `limit` steps; the chart's columns
-// drawn by the real arithmetic into nothing.
-class CountingView : public ModelView {
-  public:
-    explicit CountingView(long long limit) : limit_(limit) {}
-    void Clear_Picture() override {}
-    void Graph_Populations(const int16_t& n) override { view_.Graph_Populations(n); }
-    void Set_Info_Caption(const std::string&) override {}
-    void Do_Events() override {
-        ++steps;
-        t = dt + t;
-        if (limit_ > 0 && steps >= limit_) StopRequested = -1;
-    }
-    long long steps = 0;
-    double t = 0;
-
-  private:
-    long long limit_;
-    SweepView view_{700, 250, std::nullopt};
-};
-
 // The run of a file holding the values, on this thread, as lv-run's main does it.
-PointResult directRun(const SweepBase& b, const std::function<void()>& setValues,
+PointResult directRun(const SweepBase& b, const std::function<void(Model&)>& setValues,
                       std::optional<uint32_t> seed = {}) {
-    Species = b.table;
-    Nanimals = b.n;
-    TotalTime = b.totalTime;
-    dt = b.dt;
-    setValues();
-    StopRequested = 0;
-    const int16_t plotInterval = Plot_Interval(210, dt, 700);
+    Model m = b.model;
+    setValues(m);
+    const int16_t plotInterval = Plot_Interval(210, m.dt, 700);
     if (seed) {
         Mt19937Random seeded(*seed);
-        Set_Random_Source(&seeded);
-        Random_Populations(Nanimals);
-        Set_Random_Source(nullptr);
+        Random_Populations(m.Species, m.Nanimals, seeded);
     }
-    CountingView view(b.steps.value_or(0));
+    ChartRows chart(700, 250);
+    RunControl control;
     PointResult r;
     try {
-        Run_Model(view, Nanimals, plotInterval, TotalTime);
+        const RunResult run =
+            Run_Model(m, {plotInterval, b.steps}, control, {.observers = {&chart}});
         r.status = "ok";
-        r.LE = LE;
-        r.steps = view.steps;
-        r.t = view.t;
-        for (int i = 0; i < Nanimals; ++i) r.x.push_back(Species(i).x);
+        r.LE = run.LE;
+        r.steps = run.steps;
+        r.t = run.t;
+        for (int i = 0; i < m.Nanimals; ++i) r.x.push_back(m.Species(i).x);
     } catch (const LvError& e) {
         r.status = Error_Kind_Text(e.kind());
         r.message = e.what();
@@ -243,9 +217,9 @@ TEST(SweepRun, PointIsTheRunOfItsValuesOnAnyThread) {
         PointResult onWorker;
         std::thread([&] { onWorker = run.Run(p); }).join();
         const PointResult here = run.Run(p);
-        const PointResult direct = directRun(base, [&] {
-            Species.rows[0].a[1] = p.values[0];
-            dt = p.values[1];
+        const PointResult direct = directRun(base, [&](Model& m) {
+            m.Species.rows[0].a[1] = p.values[0];
+            m.dt = p.values[1];
         });
         ASSERT_EQ(direct.status, "ok");
         EXPECT_GT(direct.steps, 900);
@@ -254,22 +228,14 @@ TEST(SweepRun, PointIsTheRunOfItsValuesOnAnyThread) {
     }
 }
 
-TEST(SweepRun, AWorkersRunLeavesTheCallingThreadsModelAlone) {
+TEST(SweepRun, PointsLeaveTheSweepsModelAlone) {
     const SweepBase base = chaoticFour();
-    Species = SpeciesTable{};
-    Species.rows[3].x = 0.125;
-    Nanimals = 9;
-    dt = 0.5;
-    PlotColumn = 17;
-    LE = 2.5;
-    const SweepRun run(base, {SweepParameter::Parse("r(0)")});
-    std::thread([&] { (void)run.Run(SweepPoint{0, {1.1}, std::nullopt}); }).join();
-    EXPECT_EQ(Species.rows[3].x, 0.125);
-    EXPECT_EQ(Species.rows[0].r, 0);
-    EXPECT_EQ(Nanimals, 9);
-    EXPECT_EQ(dt, 0.5);
-    EXPECT_EQ(PlotColumn, 17);
-    EXPECT_EQ(LE, 2.5);
+    const SweepRun run(base, {SweepParameter::Parse("r(0)"), SweepParameter::Parse("dt")});
+    const PointResult first = run.Run(SweepPoint{0, {1.1, 0.02}, std::nullopt});
+    std::thread([&] { (void)run.Run(SweepPoint{1, {0.9, 0.01}, 7u}); }).join();
+    const Model& after = run.Base().model;
+    EXPECT_EQ(std::memcmp(&after, &base.model, sizeof after), 0);
+    expectSameRun(run.Run(SweepPoint{0, {1.1, 0.02}, std::nullopt}), first, "the same point again");
 }
 
 TEST(SweepRun, SeedGivesThePopulationsOfTheRandomInitialiser) {
@@ -280,7 +246,7 @@ TEST(SweepRun, SeedGivesThePopulationsOfTheRandomInitialiser) {
         std::thread([&] { onWorker = run.Run(SweepPoint{0, {}, seed}); }).join();
         expectSameRun(onWorker,
                       directRun(
-                          base, [] {}, seed),
+                          base, [](Model&) {}, seed),
                       "seed " + std::to_string(seed));
     }
 }
@@ -315,7 +281,7 @@ TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
         EXPECT_FALSE(r.Ok());
         // The runs that would never end are refused before a run; the others fail in it.
         if (!p.Is_Run_Setting())
-            expectSameRun(r, directRun(c.base, [&] { p.Set(c.value); }), c.parameter);
+            expectSameRun(r, directRun(c.base, [&](Model& m) { p.Set(m, c.value); }), c.parameter);
     }
     // With a step limit, dt = 0 reaches the chart's interval, as in lv-run.
     SweepBase base = chaoticFour();
@@ -325,24 +291,27 @@ TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
     EXPECT_EQ(zero.message, "Division by zero: plot interval: window time / dt with dt = 0");
 }
 
-TEST(SweepView, ColumnsWrapAndStopAsTheRunnersDo) {
-    Nanimals = 1;
-    Species.rows[0].x = 0.5;
-    PlotColumn = 0;
-    SweepView view(700, 250, 3);
-    for (int c = 0; c < 701; ++c) view.Graph_Populations(Nanimals);
-    EXPECT_EQ(PlotColumn, 701);  // the column equal to the width is still drawn
-    view.Graph_Populations(Nanimals);
-    EXPECT_EQ(PlotColumn, 1);
-    StopRequested = 0;
-    dt = 0.25;
-    view.Do_Events();
-    view.Do_Events();
-    EXPECT_EQ(StopRequested, 0);
-    view.Do_Events();
-    EXPECT_EQ(StopRequested, -1);
-    EXPECT_EQ(view.Steps(), 3);
-    EXPECT_EQ(view.Time(), 0.75);
+TEST(ChartRows, ColumnsWrapAsTheChartDoes) {
+    Model m;
+    m.Nanimals = 1;
+    m.Species.rows[0].x = 0.5;
+    ChartRows chart(700, 250);
+    chart.Run_Starts(m);
+    const RunSnapshot now{1, 0.01, {}, 0};
+    for (int c = 0; c < 701; ++c) chart.Column(now);
+    EXPECT_EQ(chart.PlotColumn, 701);  // the column equal to the width is still drawn
+    chart.Column(now);
+    EXPECT_EQ(chart.PlotColumn, 1);
+    m.Species.rows[0].x = -1e9;
+    try {
+        chart.Column(RunSnapshot{42, 0.42, {}, 0});
+        ADD_FAILURE() << "a row out of range was drawn";
+    } catch (const LvError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Overflow: strip chart at step 42, column 1, value out of 16-bit range");
+    }
+    chart.Run_Starts(m);
+    EXPECT_EQ(chart.PlotColumn, 0);
 }
 
 // --- The executor ----------------------------------------------------------------------------

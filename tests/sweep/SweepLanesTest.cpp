@@ -9,8 +9,8 @@
 #include <cstring>
 #include <map>
 
-#include "Globals.h"
 #include "LvError.h"
+#include "Model.h"
 #include "SweepExecutor.h"
 #include "SweepLanes.h"
 #include "SweepPoints.h"
@@ -103,15 +103,15 @@ std::vector<SweepPoint> pointsOf(const std::vector<std::vector<double>>& values)
 SweepBase mixedSystem(int n) {
     SweepBase b;
     for (int k = 0; k < n; ++k) {
-        SpeciesRec& row = b.table.rows[k];
+        SpeciesRec& row = b.model.Species.rows[k];
         row.x = 0.05 + 0.9 * ((k * 37) % 101) / 101.0;
         row.r = k % 5 == 3 ? 260 : k % 7 == 6 ? -40 : 0.3 + 0.02 * k;
         for (int j = 0; j < n; ++j)
             row.a[j] = j == k ? 1 : 0.5 * (((j * 13 + k * 7) % 17) / 17.0) / n;
     }
-    b.n = static_cast<int16_t>(n);
-    b.totalTime = 24;
-    b.dt = 0.01;
+    b.model.Nanimals = static_cast<int16_t>(n);
+    b.model.TotalTime = 24;
+    b.model.dt = 0.01;
     return b;
 }
 
@@ -119,7 +119,7 @@ TEST(SweepLanes, EveryCountGivesTheSingleRunsBitsWithClampsDecayAndFailuresMixed
     Seen seen;
     for (int n = 1; n <= MaxSpecies; ++n) {
         const SweepBase base = mixedSystem(n);
-        const double r1 = base.table.rows[1].r, x1 = base.table.rows[1].x;
+        const double r1 = base.model.Species.rows[1].r, x1 = base.model.Species.rows[1].x;
         // dt, TotalTime, r(1), x(1): runs of other lengths and step counts; r(1) = 1e300
         // overflows within a few steps where other species weigh on species 1, and else
         // loses the perturbation in the rounding (2.5e297 + 1e-12), as x(1) = 1e4 does: the

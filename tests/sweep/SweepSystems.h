@@ -7,12 +7,12 @@
 // Two species; the first never changes (r = 0) and the second settles at 1.
 inline SweepBase Steady_And_Logistic() {
     SweepBase b;
-    b.table.rows[0].x = 0.5;
-    b.table.rows[1].r = 1;
-    b.table.rows[1].x = 0.5;
-    b.table.rows[1].a[1] = 1;
-    b.n = 2;
-    b.totalTime = 10;
-    b.dt = 0.01;
+    b.model.Species.rows[0].x = 0.5;
+    b.model.Species.rows[1].r = 1;
+    b.model.Species.rows[1].x = 0.5;
+    b.model.Species.rows[1].a[1] = 1;
+    b.model.Nanimals = 2;
+    b.model.TotalTime = 10;
+    b.model.dt = 0.01;
     return b;
 }

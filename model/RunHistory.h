@@ -2,25 +2,33 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "RunObserver.h"
 #include "SaveFile.h"
 
 // The history of a run, for a researcher who asks whether its exponent has settled: a CSV
 // row at every chart column (the step, the model time covered, the exponent so far and the
 // populations of rows 0 to n - 1) and one for the last step if it drew none, with 17
 // significant digits and '.'; and the exponent against t for a plot, thinned to a few
-// thousand points on long runs.
-class RunHistory {
+// thousand points on long runs. It follows a run as one of its observers.
+class RunHistory : public RunObserver {
   public:
     // `csvPath`: where the CSV goes, opened now, so that a name that cannot be written fails
     // before the run; none for a plot alone.
     RunHistory(const std::optional<std::string>& csvPath, int n);
 
-    void Row(long long step, double t, double LE);
+    void Column(const RunSnapshot& now) override { Row(now.step, now.t, now.LE, now.x); }
+    void Run_Ends(const RunSnapshot& last) override {
+        Last_Step(last.step, last.t, last.LE, last.x);
+    }
+    bool Follows_Exponent() const override { return true; }
+
+    void Row(long long step, double t, double LE, std::span<const double> x);
     // The run's end: its last step, unless that step has its row already.
-    void Last_Step(long long step, double t, double LE);
+    void Last_Step(long long step, double t, double LE, std::span<const double> x);
     // Writes the CSV whole. Without this (a run that failed) nothing is written.
     void Commit();
 

@@ -1,7 +1,6 @@
 #include "RunHistory.h"
 
 #include "Convert.h"
-#include "Globals.h"
 
 namespace {
 constexpr std::size_t PlotPoints = 4096;  // more than a plot's width in pixels
@@ -15,12 +14,13 @@ RunHistory::RunHistory(const std::optional<std::string>& csvPath, int n) : n_(n)
     file_->Write(header + "\n");
 }
 
-void RunHistory::Row(long long step, double t, double LE) {
+void RunHistory::Row(long long step, double t, double LE, std::span<const double> x) {
     lastStep_ = step;
     if (file_) {
         std::string row =
             std::to_string(step) + "," + Format_Digits17(t) + "," + Format_Digits17(LE);
-        for (int i = 0; i < n_; ++i) row += "," + Format_Digits17(Species.rows[i].x);
+        for (int i = 0; i < n_; ++i)
+            row += "," + (std::size_t(i) < x.size() ? Format_Digits17(x[std::size_t(i)]) : "");
         file_->Write(row + "\n");
     }
     lastKept_ = rows_++ % stride_ == 0;
@@ -40,8 +40,8 @@ void RunHistory::Row(long long step, double t, double LE) {
     }
 }
 
-void RunHistory::Last_Step(long long step, double t, double LE) {
-    if (step != lastStep_) Row(step, t, LE);
+void RunHistory::Last_Step(long long step, double t, double LE, std::span<const double> x) {
+    if (step != lastStep_) Row(step, t, LE, x);
     // The plot ends on the run's last step, whether or not the thinning kept it.
     if (!lastKept_) {
         times_.push_back(t);

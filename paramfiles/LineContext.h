@@ -1,35 +1,11 @@
 #pragma once
 
-// What both readers share: the copy a load fills, and how a failure names its place.
+// How both readers name the place of a failure: the file, the line and the value.
 
-#include <array>
-#include <cstdint>
 #include <string>
 
-#include "Globals.h"
 #include "LvError.h"
 #include "TextFile.h"
-
-// Everything a reader may change. A load fills a copy and commits it only when the whole
-// file has been read, so a failed load leaves the program's state as it was.
-struct LoadState {
-    SpeciesTable table;
-    int16_t n = 0;
-    double totalTime = 0;
-    double dt = 0;
-    std::array<int16_t, 101> spacePos{};
-
-    static LoadState From_Globals() {
-        return LoadState{::Species, ::Nanimals, ::TotalTime, ::dt, ::SpacePos};
-    }
-    void Commit() const {
-        ::Species = table;
-        ::Nanimals = n;
-        ::TotalTime = totalTime;
-        ::dt = dt;
-        ::SpacePos = spacePos;
-    }
-};
 
 // Where a failure happened: file, line, the piece of the line (if any), the offending text
 // unless the failure quotes it itself, and the whole line when that text is empty.

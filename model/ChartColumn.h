@@ -1,15 +1,18 @@
 #pragma once
 
 // One strip-chart column without its pixels: the wrap at the width, the row of every
-// species' mark with its 16-bit check, and the advance of PlotColumn. The chart draws through
-// it, and a sweep runs it with nothing to draw, so that a population far outside 0..1 fails
-// at the same step and column, with the same message, in the window, lv-run and lv-sweep.
-// Plain C++: the sweep has no Qt.
+// species' mark with its 16-bit check, and the advance of PlotColumn. A run whose chart row
+// would leave 16 bits fails, whether or not anyone draws it: the strip chart draws through
+// this, and a run without pixels keeps the rule through ChartRows, so that a population far
+// outside 0..1 fails at the same step and column, with the same message, in the window,
+// lv-run and lv-sweep.
 
 #include <cstdint>
+#include <string>
 
 #include "Convert.h"
-#include "Globals.h"
+#include "LvError.h"
+#include "Model.h"
 
 // The nearest 16-bit row, halves to even, as Round_To_Int16 gives it. Adding and taking away
 // 1.5 * 2^52 rounds a double of this size to an integer in the default rounding mode (to
@@ -40,7 +43,8 @@ inline int16_t Chart_Mark_Row(double x, float H, float K) {
 // Mark(col, i, y) for each row i in index order. Rows beyond the table fail at row 51, as the
 // table itself would, after the rows before it were marked.
 template <class Draw>
-int Chart_Column(const int16_t& Nanimals, float W, float H, Draw& draw) {
+int Chart_Column(const SpeciesTable& Species, const int16_t& Nanimals, int16_t& PlotColumn, float W,
+                 float H, Draw& draw) {
     if (float(PlotColumn) > W) {
         draw.Wrap();
         PlotColumn = 0;
@@ -54,4 +58,10 @@ int Chart_Column(const int16_t& Nanimals, float W, float H, Draw& draw) {
     if (n > MaxSpecies) (void)Species(MaxSpecies);
     PlotColumn = Checked_Add16(PlotColumn, 1);
     return col;
+}
+
+// A column's failure as the run reports it: with the step it belongs to and the column.
+inline LvError Chart_Failure(const LvError& e, long long step, int16_t PlotColumn) {
+    return e.within("strip chart at step " + std::to_string(step) + ", column " +
+                    std::to_string(PlotColumn));
 }
