@@ -6,6 +6,7 @@
 #include "ModelRun.h"
 #include "ModelTestSupport.h"
 #include "RunLength.h"
+#include "TwinExponent.h"
 
 // The fast run must give the results of the plain evaluation bit for bit: any fused
 // multiply-add, reordered or split sum, flushed subnormal or skipped clamp shows up here.
@@ -125,6 +126,59 @@ TEST_F(Exactness, EveryCountWithClampsAndDecayMatchesStepByStep) {
             if (n >= 4) {
                 EXPECT_GT(ref.clamps, 0) << "N " << n;
             }
+        }
+    }
+}
+
+// Holds every step an analysis is shown against the plain run of the same model.
+class StepChecker : public StepAnalysis {
+  public:
+    explicit StepChecker(const Model& m) : ref_(m.Species, m.Nanimals) {}
+    void Start(const Model& m) override { started = m.Nanimals; }
+    void Step(const StepView& v) override {
+        const int n = ref_.n;
+        bool same = v.step == ref_.steps + 1 && int(v.xOld.size()) == n && int(v.xNew.size()) == n;
+        for (int k = 0; same && k < n; ++k) same = Bits(v.xOld[k]) == Bits(ref_.sp.rows[k].x);
+        ref_.Step(v.dt);
+        t = v.dt + t;
+        same = same && Bits(v.t) == Bits(t);
+        for (int k = 0; same && k < n; ++k) same = Bits(v.xNew[k]) == Bits(ref_.sp.rows[k].x);
+        if (!same && firstWrong == 0) firstWrong = v.step;
+    }
+    int started = -1;
+    long long firstWrong = 0;
+
+  private:
+    PlainRun ref_;
+    double t = 0;
+};
+
+// The twin trajectory's exponent, fused into the kernel, is its plain analysis to the bit; and
+// what every analysis is shown of a step is the plain run's, for every build and count, with
+// clamps and populations dying out.
+TEST_F(Exactness, TheKernelsExponentIsTheTwinAnalysisAndAnalysesSeeThePlainSteps) {
+    for (const std::string& build : everyBuild()) {
+        Force_Kernel_Routine(build);
+        for (int n : {2, 3, 4, 7, 10, 13, 51}) {
+            Model m;
+            for (int k = 0; k < n; ++k) {
+                SpeciesRec& row = m.Species.rows[k];
+                row.x = 0.05 + 0.9 * ((k * 37) % 101) / 101.0;
+                row.r = k % 5 == 3 ? 260 : k % 7 == 6 ? -40 : 0.3 + 0.02 * k;
+                for (int j = 0; j < n; ++j)
+                    row.a[j] = j == k ? 1 : 0.5 * (((j * 13 + k * 7) % 17) / 17.0) / n;
+            }
+            m.Nanimals = static_cast<int16_t>(n);
+            m.dt = 0.01;
+            m.TotalTime = 9;
+            TwinExponent twin;
+            StepChecker checker(m);
+            RunControl control;
+            const RunResult r = Run_Model(m, {}, control, {.analyses = {&twin, &checker}});
+            EXPECT_EQ(checker.started, n);
+            EXPECT_EQ(checker.firstWrong, 0) << "N " << n << ", " << build;
+            EXPECT_EQ(twin.Steps(), r.steps);
+            EXPECT_EQ(Bits(twin.LE()), Bits(r.LE)) << "N " << n << ", " << build;
         }
     }
 }

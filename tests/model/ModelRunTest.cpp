@@ -9,10 +9,25 @@
 #include <immintrin.h>
 #endif
 
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "BenchModel.h"
 #include "Convert.h"
 #include "LvError.h"
 #include "ModelRun.h"
 #include "ModelTestSupport.h"
+#include "ParamFiles.h"
+#include "RunLength.h"
+#include "TwinExponent.h"
 
 // Counts every allocation in this test program, to show that a step makes none.
 namespace {
@@ -512,6 +527,264 @@ TEST_F(ModelRun, StepsAllocateNothing) {
         ASSERT_EQ(counts.size(), 200u);
         EXPECT_EQ(counts.front(), counts.back()) << "N = " << n;
     }
+}
+
+// --- The model as a value, on any thread ----------------------------------------------------
+
+// The chaotic four species as a row-style file, run time 20 and dt 0.01.
+std::string chaoticFourFile() {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("lv-model-" + std::to_string(::getpid()) + ".p"))
+            .string();
+    std::ofstream(path) << "chaotic four\n4 20 0.01\n1 0.72 1.53 1.27 \n0.3 0.4 0.5 0.6 \n"
+                           "255 65280 16711680 8421504 \n1 1.09 1.52 0 \n0 1 0.44 1.36 \n"
+                           "2.33 0 1 0.47 \n1.21 0.51 0.35 1 \n";
+    return path;
+}
+
+// A model's run by the plain statement of the arithmetic: its exponent and populations.
+struct Plain {
+    double le;
+    std::vector<double> x;
+};
+Plain plainRunOf(const Model& m, long long steps) {
+    PlainRun ref(m.Species, m.Nanimals);
+    for (long long s = 0; s < steps; ++s) ref.Step(m.dt);
+    Plain p{ref.LE(), {}};
+    for (int k = 0; k < m.Nanimals; ++k) p.x.push_back(ref.sp.rows[k].x);
+    return p;
+}
+
+void expectPlain(const Model& after, const RunResult& r, const Plain& plain, const char* what) {
+    EXPECT_EQ(Bits(r.LE), Bits(plain.le)) << what;
+    for (int k = 0; k < after.Nanimals; ++k)
+        EXPECT_EQ(Bits(after.Species.rows[k].x), Bits(plain.x[std::size_t(k)]))
+            << what << ", x" << k;
+}
+
+TEST(ModelValue, LoadedOnOneThreadRunsOnAnother) {
+    const std::string path = chaoticFourFile();
+    Model loaded;
+    std::thread([&] { Load_P_File(path, loaded); }).join();
+    std::filesystem::remove(path);
+    ASSERT_EQ(loaded.Nanimals, 4);
+    const Model start = loaded;
+    RunResult r;
+    std::thread([&] {
+        RunControl control;
+        r = Run_Model(loaded, {}, control);
+    }).join();
+    EXPECT_EQ(r.steps, Steps_For(20, 0.01));
+    expectPlain(loaded, r, plainRunOf(start, r.steps), "run on another thread");
+}
+
+TEST(ModelValue, TwoModelsRunAtOnceEachAsAlone) {
+    Model a, b;
+    Fill_Bench_Model(a.Species, 4);
+    Fill_Bench_Model(b.Species, 51, 99);
+    a.Nanimals = 4;
+    b.Nanimals = 51;
+    a.dt = 0.01;
+    b.dt = 0.02;
+    a.TotalTime = 60;
+    b.TotalTime = 30;
+    const Model startA = a, startB = b;
+    // Both start together and overlap for most of their steps.
+    std::atomic<int> ready{0};
+    RunResult ra, rb;
+    auto runOf = [&ready](Model& m, RunResult& r) {
+        return [&ready, &m, &r] {
+            ++ready;
+            while (ready.load() < 2) {
+            }
+            RunControl control;
+            r = Run_Model(m, {7, {}}, control);
+        };
+    };
+    std::thread ta(runOf(a, ra)), tb(runOf(b, rb));
+    ta.join();
+    tb.join();
+    expectPlain(a, ra, plainRunOf(startA, Steps_For(60, 0.01)), "four species beside 51");
+    expectPlain(b, rb, plainRunOf(startB, Steps_For(30, 0.02)), "51 species beside four");
+}
+
+// Stops the run from another thread at `atStep`, holding that step until the stop is set.
+class StopFromAfar : public StepAnalysis {
+  public:
+    StopFromAfar(RunControl& control, long long atStep) : control_(control), at_(atStep) {}
+    void Start(const Model&) override {}
+    void Step(const StepView& step) override {
+        if (step.step != at_) return;
+        std::thread([this] { control_.Request_Stop(); }).join();
+    }
+
+  private:
+    RunControl& control_;
+    long long at_;
+};
+
+TEST(ModelValue, StopFromAnotherThreadEndsTheRunAfterThatStep) {
+    Model m;
+    Fill_Bench_Model(m.Species, 4);
+    m.Nanimals = 4;
+    m.dt = 0.01;
+    m.TotalTime = -1;
+    RunControl control;
+    StopFromAfar stop(control, 1234);
+    // The limit only ends a run that never saw the stop.
+    const RunResult r = Run_Model(m, {0, 100000}, control, {.analyses = {&stop}});
+    EXPECT_EQ(r.steps, 1234);
+    EXPECT_TRUE(control.Stop_Requested()) << "the run leaves the request to its owner";
+}
+
+// One worker thread taking tasks in turn, as a pool's thread does.
+class OneWorker {
+  public:
+    OneWorker()
+        : thread_([this] {
+              for (;;) {
+                  std::function<void()> task;
+                  {
+                      std::unique_lock lock(mutex_);
+                      ready_.wait(lock, [this] { return done_ || !tasks_.empty(); });
+                      if (tasks_.empty()) return;
+                      task = std::move(tasks_.front());
+                      tasks_.pop_front();
+                  }
+                  task();
+              }
+          }) {}
+    ~OneWorker() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ready_.notify_one();
+        thread_.join();
+    }
+    void Post(std::function<void()> task) {
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        ready_.notify_one();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> tasks_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+TEST(ModelValue, APooledThreadShowsNothingOfItsLastModel) {
+    Model first, second;
+    Fill_Bench_Model(first.Species, 51);
+    first.Nanimals = 51;
+    first.dt = 0.01;
+    first.TotalTime = 5;
+    // The second model is smaller and its rows beyond 3 are zero: rows of the first left
+    // anywhere would change it.
+    for (int k = 0; k < 3; ++k) {
+        second.Species.rows[k].x = 0.2 + 0.2 * k;
+        second.Species.rows[k].r = 1 + 0.1 * k;
+        for (int j = 0; j < 3; ++j) second.Species.rows[k].a[j] = j == k ? 1 : 0.3;
+    }
+    second.Nanimals = 3;
+    second.dt = 0.02;
+    second.TotalTime = 8;
+    const Model secondStart = second;
+    RunResult alone;
+    Model aloneModel = second;
+    std::thread([&] {
+        RunControl control;
+        alone = Run_Model(aloneModel, {}, control);
+    }).join();
+
+    RunResult pooled;
+    {
+        OneWorker worker;
+        worker.Post([&] {
+            RunControl control;
+            (void)Run_Model(first, {}, control);
+        });
+        worker.Post([&] {
+            RunControl control;
+            pooled = Run_Model(second, {}, control);
+        });
+    }
+    EXPECT_EQ(pooled.steps, alone.steps);
+    EXPECT_EQ(Bits(pooled.t), Bits(alone.t));
+    expectPlain(second, pooled, plainRunOf(secondStart, alone.steps), "after another model");
+    expectPlain(aloneModel, alone, plainRunOf(secondStart, alone.steps), "on a fresh thread");
+}
+
+// What the run shows its observers: every column's step, time and populations, and the
+// exponent so far, as the plain run has them after that step.
+class Recorder : public RunObserver {
+  public:
+    void Run_Starts(const Model& m) override { starts.push_back(m.Nanimals); }
+    void Column(const RunSnapshot& now) override {
+        columns.push_back({now.step, now.t, {now.x.begin(), now.x.end()}, now.LE});
+    }
+    void Run_Ends(const RunSnapshot& last) override {
+        ends.push_back({last.step, last.t, {last.x.begin(), last.x.end()}, last.LE});
+    }
+    bool Follows_Exponent() const override { return follows; }
+    struct Seen {
+        long long step;
+        double t;
+        std::vector<double> x;
+        double LE;
+    };
+    bool follows = true;
+    std::vector<int> starts;
+    std::vector<Seen> columns, ends;
+};
+
+TEST(ModelValue, ObserversSeeEachColumnsStepTimePopulationsAndExponentSoFar) {
+    Model m;
+    Fill_Bench_Model(m.Species, 4);
+    m.Nanimals = 4;
+    m.dt = 0.01;
+    m.TotalTime = 1;  // 100 steps
+    PlainRun ref(m.Species, 4);
+    Recorder watching, quiet;
+    quiet.follows = false;
+    RunControl control;
+    const RunResult r = Run_Model(m, {9, {}}, control, {.observers = {&watching, &quiet}});
+    ASSERT_EQ(r.steps, 100);
+    ASSERT_EQ(watching.columns.size(), 10u);
+    EXPECT_EQ(watching.starts, std::vector<int>{4});
+    double t = 0;
+    for (std::size_t c = 0; c < watching.columns.size(); ++c) {
+        const Recorder::Seen& seen = watching.columns[c];
+        while (ref.steps < seen.step) {
+            ref.Step(0.01);
+            t = 0.01 + t;
+        }
+        EXPECT_EQ(seen.step, 10 * long(c + 1));
+        EXPECT_EQ(Bits(seen.t), Bits(t));
+        ASSERT_EQ(seen.x.size(), 4u);
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(Bits(seen.x[k]), Bits(ref.sp.rows[k].x));
+        EXPECT_EQ(Bits(seen.LE), Bits(ref.LE())) << "column " << c;
+        // Only one observer follows the exponent, and the run computes it for all.
+        EXPECT_EQ(quiet.columns[c].step, seen.step);
+    }
+    ASSERT_EQ(watching.ends.size(), 1u);
+    EXPECT_EQ(watching.ends[0].step, 100);
+    EXPECT_EQ(Bits(watching.ends[0].LE), Bits(r.LE));
+    EXPECT_EQ(Bits(r.t), Bits(t));
+
+    // Nobody follows: the snapshot says so rather than show a stale value.
+    Recorder alone;
+    alone.follows = false;
+    RunControl again;
+    (void)Run_Model(m, {9, {}}, again, {.observers = {&alone}});
+    ASSERT_FALSE(alone.columns.empty());
+    EXPECT_TRUE(std::isnan(alone.columns[0].LE));
+    EXPECT_FALSE(std::isnan(alone.ends[0].LE));
 }
 
 }  // namespace
