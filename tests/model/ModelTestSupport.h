@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchModel.h"
 #include "Globals.h"
 #include "ModelLog.h"
 #include "PlainRun.h"
@@ -56,17 +57,9 @@ inline void Reset_Globals() {
     LE = 0;
 }
 
-// The chaotic four-species competition system of Vano et al. (2006).
+// The chaotic four-species competition system of Vano et al. (2006), the bench model of four.
 inline void Load_Chaotic_Four() {
-    static const double r[4] = {1, 0.72, 1.53, 1.27};
-    static const double a[4][4] = {
-        {1, 1.09, 1.52, 0}, {0, 1, 0.44, 1.36}, {2.33, 0, 1, 0.47}, {1.21, 0.51, 0.35, 1}};
-    static const double x[4] = {0.3, 0.4, 0.5, 0.6};
-    for (int k = 0; k < 4; ++k) {
-        for (int j = 0; j < 4; ++j) Species.rows[k].a[j] = a[k][j];
-        Species.rows[k].r = r[k];
-        Species.rows[k].x = x[k];
-    }
+    Fill_Bench_Model(Species, 4);
     Nanimals = 4;
 }
 
