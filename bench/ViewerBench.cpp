@@ -153,8 +153,8 @@ void BM_ChartColumn(benchmark::State& state) {
     Fill_Bench_Model(Species, n);
     for (int k = 0; k < n; ++k) Species.rows[k].Color = 0x2040C0 + 0x1F * k;
     const int16_t count = static_cast<int16_t>(n);
-    QImage picture(700, 250, QImage::Format_RGB32);
-    StripChart chart(picture);
+    ChartImage picture(700, 250);
+    StripChart chart(picture.Surface());
     chart.Clear();
     PlotColumn = 0;
     for (auto _ : state) {

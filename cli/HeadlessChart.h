@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 
 #include "ChartColumn.h"
+#include "PixelSurface.h"
 #include "RunObserver.h"
 #include "StripChart.h"
 
 // lv-run's strip chart: the window's chart drawn off screen, with no pause at its wraps.
 class HeadlessChart : public RunObserver {
   public:
-    explicit HeadlessChart(QImage& image) : chart_(image) {}
+    explicit HeadlessChart(PixelSurface picture) : chart_(picture) {}
 
     void Run_Starts(const Model& model) override {
         model_ = &model;

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "Convert.h"
-#include "ImageFile.h"
 #include "LvError.h"
 #include "ParamFiles.h"
 #include "PlotInterval.h"
-#include "PlotParts.h"
+#include "Plots.h"
 #include "Random.h"
 #include "RunOptions.h"
 #include "SaveFile.h"
@@ -24,7 +23,6 @@
 #include "SweepIdentity.h"
 #include "SweepLanes.h"
 #include "SweepMerge.h"
-#include "SweepPlot.h"
 #include "SweepPoints.h"
 #include "SweepProgress.h"
 #include "SweepRun.h"
@@ -174,7 +172,11 @@ int sweep(const SweepOptions& o) {
     put(csv.Header());
 
     std::optional<SweepPlotData> plot;
-    if (o.plot) plot = plotFrame(points, o.file);
+    std::optional<SaveFile> plotFile;  // opened before the sweep, as the CSV is
+    if (o.plot) {
+        plot = plotFrame(points, o.file);
+        plotFile.emplace(*o.plot);
+    }
     SweepProgress progress(points.Count(), !o.quiet);
     run.Prepare();
     Run_Points(
@@ -196,8 +198,8 @@ int sweep(const SweepOptions& o) {
     else
         flushOut();
     if (plot) {
-        const PlotApplication plotting("lv-sweep");
-        Save_Png(Sweep_Plot(*plot), *o.plot);
+        plotFile->Write(Sweep_Plot_Png(*plot, "lv-sweep"));
+        plotFile->Commit();
     }
     return 0;
 }

@@ -4,8 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QImage>
-#include <QString>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -19,21 +17,20 @@
 #include <string_view>
 
 #include "BitmapFile.h"
+#include "ChartRows.h"
 #include "Convert.h"
 #include "HeadlessChart.h"
-#include "HistoryPlot.h"
-#include "ImageFile.h"
 #include "Initialisers.h"
 #include "LvError.h"
 #include "ModelRun.h"
 #include "Options.h"
 #include "ParamFiles.h"
+#include "PixelSurface.h"
 #include "PlotInterval.h"
-#include "PlotParts.h"
+#include "Plots.h"
 #include "Random.h"
 #include "RunHistory.h"
 #include "SaveFile.h"
-#include "StripChart.h"
 
 namespace {
 
@@ -64,30 +61,39 @@ int Run(const Options& o, bool outputClosed) {
     const int16_t plotInterval = Plot_Interval(o.run.Window_Time(), model.dt, float(o.width));
     o.run.Check_Run_Ends(model.TotalTime, model.dt);
 
-    QImage image(o.width, o.height, QImage::Format_RGB32);
-    if (image.isNull())
-        throw LvError(ErrorKind::OutOfMemory,
-                      "a chart of " + std::to_string(o.width) + " x " + std::to_string(o.height) +
-                          " pixels needs " +
-                          std::to_string(int64_t(o.width) * o.height * 4 / (1024 * 1024)) + " MB");
-    // Opened before the run, so that a history that cannot be written fails at once.
+    // Every file the run writes is opened before it, so that a name that cannot be written
+    // fails at once, not after a long run.
+    std::optional<SaveFile> imageFile, plotFile;
+    if (o.image) imageFile.emplace(*o.image);
     std::optional<RunHistory> history;
     if (o.history || o.historyPlot) history.emplace(o.history, std::max<int>(model.Nanimals, 0));
-    HeadlessChart chart(image);
+    if (o.historyPlot) plotFile.emplace(*o.historyPlot);
+    // The chart's pixels only when they are asked for; its row rule always.
+    std::optional<ChartImage> image;
+    std::optional<HeadlessChart> chart;
+    ChartRows rows(float(o.width), float(o.height));
+    if (o.image) {
+        image.emplace(o.width, o.height);
+        chart.emplace(image->Surface());
+    }
     if (o.random) Random_Populations(model.Species, model.Nanimals, random);
 
-    RunWatchers watchers{.observers = {&chart}};
+    RunWatchers watchers;
+    watchers.observers.push_back(chart ? static_cast<RunObserver*>(&*chart) : &rows);
     if (history) watchers.observers.push_back(&*history);
     RunControl control;
     const RunResult run = Run_Model(model, {plotInterval, o.run.steps}, control, watchers);
 
-    if (o.image) Save_Bitmap(image, *o.image);
+    if (imageFile) {
+        Write_Bitmap(image->Surface(), *imageFile);
+        imageFile->Commit();
+    }
     if (history) history->Commit();
-    if (o.historyPlot) {
-        const PlotApplication plotting("lv-run");
-        Save_Png(History_Plot({history->Times(), history->Exponents(), run.steps,
-                               o.file == "-" ? "standard input" : Base_Name(o.file)}),
-                 *o.historyPlot);
+    if (plotFile) {
+        plotFile->Write(History_Plot_Png({history->Times(), history->Exponents(), run.steps,
+                                          o.file == "-" ? "standard input" : Base_Name(o.file)},
+                                         "lv-run"));
+        plotFile->Commit();
     }
 
     std::string out;

@@ -15,22 +15,17 @@ uint32_t toArgb(int32_t color) {
 }
 }  // namespace
 
-void StripChart::fit() {
-    if (surface_.width() == width_ && surface_.height() == height_) return;
-    width_ = surface_.width();
-    height_ = surface_.height();
+StripChart::StripChart(PixelSurface surface)
+    : surface_(surface), width_(surface.width), height_(surface.height) {
     const std::size_t columns = std::size_t(std::max(width_, 0));
     rows_.assign(columns * MaxSpecies, 0);
     colours_.assign(columns * MaxSpecies, 0);
     marks_.assign(columns, 0);
     pending_.assign(columns, 0);
-    pendingFirst_ = 0;
-    pendingLast_ = -1;
 }
 
 void StripChart::Clear() {
-    surface_.fill(White);
-    fit();
+    for (int y = 0; y < height_; ++y) std::fill_n(&surface_.At(0, y), width_, White);
     std::fill(pending_.begin(), pending_.end(), 0);
     pendingFirst_ = 0;
     pendingLast_ = -1;
@@ -65,19 +60,13 @@ struct StripChart::Notes {
 
 int StripChart::Graph_Populations(const SpeciesTable& Species, const int16_t& Nanimals,
                                   int16_t& PlotColumn) {
-    fit();
     Notes notes{*this, Species};
     return Chart_Column(Species, Nanimals, PlotColumn, float(width_), float(height_), notes);
 }
 
 void StripChart::Render() {
-    fit();
     if (pendingLast_ < pendingFirst_) return;
-    uchar* pixels = surface_.bits();
-    const qsizetype stride = surface_.bytesPerLine();
-    auto pixel = [&](int x, int y) -> uint32_t& {
-        return reinterpret_cast<uint32_t*>(pixels + y * stride)[x];
-    };
+    auto pixel = [this](int x, int y) -> uint32_t& { return surface_.At(x, y); };
     // Whitened row by row across the runs of pending columns: each row of a run is one
     // stretch of memory.
     for (int a = pendingFirst_; a <= pendingLast_;) {

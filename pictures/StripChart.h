@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "Model.h"
+#include "PixelSurface.h"
 
-// The wrapping strip chart of a run in an image: the window's persistent picture, or the
-// headless runner's off-screen one. Knows no widget.
+// The wrapping strip chart of a run in a picture: the window's persistent image, or the
+// headless runner's off-screen one. Knows no widget and no toolkit.
 //
 // A column is drawn in two halves. Graph_Populations does the column's arithmetic at once
 // (the wrap, every mark's row and its check, PlotColumn) and notes what the column will
@@ -18,8 +18,8 @@
 // picture, which costs a fraction of drawing each one down its 250 rows as it comes.
 class StripChart {
   public:
-    // The surface is a 32-bit image (RGB32 or ARGB32): pixels are written directly.
-    explicit StripChart(QImage& surface) : surface_(surface) {}
+    // The picture's pixels are written directly; it keeps its size.
+    explicit StripChart(PixelSurface surface);
 
     // Called at a wrap, before column 0 is drawn again: the window waits its pause there.
     void setWrapPause(std::function<void()> pause) { wrapPause_ = std::move(pause); }
@@ -37,14 +37,13 @@ class StripChart {
     void Render();
 
     // Scale width and height: the surface's size in pixels.
-    float ScaleWidth() const { return float(surface_.width()); }
-    float ScaleHeight() const { return float(surface_.height()); }
+    float ScaleWidth() const { return float(surface_.width); }
+    float ScaleHeight() const { return float(surface_.height); }
 
   private:
     struct Notes;
-    void fit();
 
-    QImage& surface_;
+    PixelSurface surface_;
     std::function<void()> wrapPause_;
     // Per column of the surface, what its last drawing marks: the rows, in species order, and
     // their colours; and whether it waits for Render.

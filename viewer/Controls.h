@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <functional>
 
+#include "PixelSurface.h"
+
 // The drawing area: a sunken 2-pixel border around a persistent image of its inner surface.
 // Everything is drawn into the image; the widget repaints from it (after being covered or
 // minimised, and for the columns the chart marks as changed).
@@ -17,6 +19,11 @@ class PictureBox : public QFrame {
 
     QImage& Image() { return image_; }
     const QImage& Image() const { return image_; }
+    // The same pixels, for the chart and the bitmap writer.
+    PixelSurface Surface() {
+        return {reinterpret_cast<uint32_t*>(image_.bits()), image_.width(), image_.height(),
+                image_.bytesPerLine() / 4};
+    }
     // Scale width and height: the inner surface in pixels.
     float ScaleWidth() const { return float(image_.width()); }
     float ScaleHeight() const { return float(image_.height()); }

@@ -22,7 +22,7 @@ RunView::RunView(PictureBox& picMain, QLabel& lblInfo, QSlider& sldSpeed, QLineE
       lblInfo(lblInfo),
       sldSpeed(sldSpeed),
       txtPTime(txtPTime),
-      chart_(picMain.Image()) {
+      chart_(picMain.Surface()) {
     chart_.setWrapPause([this] { wrapPause(); });
     picMain.Set_Before_Paint([this] { chart_.Render(); });
 }

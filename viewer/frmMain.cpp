@@ -300,7 +300,7 @@ void frmMain::mnuSave_Click() {
     if (!file.isEmpty()) {
         try {
             runView_->Render();
-            Save_Bitmap(picMain->Image(), QFile::encodeName(file).toStdString());
+            Save_Bitmap(picMain->Surface(), QFile::encodeName(file).toStdString());
         } catch (const LvError& e) {
             Show_Error(this, QString::fromStdString(e.within("Save Image").what()));
         }

@@ -1,8 +1,12 @@
 // The strip chart's pixels: the erase line, the marks, rounding of rows, the wrap.
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
 #include <QRandomGenerator>
 #include <QTest>
 #include <cmath>
 
+#include "BitmapFile.h"
 #include "Globals.h"
 #include "LvError.h"
 #include "StripChart.h"
@@ -14,6 +18,11 @@ constexpr QRgb Black = 0xFF000000;
 void setSpecies(int i, double x, int32_t color) {
     Species(i).x = x;
     Species(i).Color = color;
+}
+
+PixelSurface surfaceOf(QImage& img) {
+    return {reinterpret_cast<uint32_t*>(img.bits()), img.width(), img.height(),
+            img.bytesPerLine() / 4};
 }
 
 QRgb at(const QImage& img, int x, int y) {
@@ -47,7 +56,7 @@ class StripChartTest : public QObject {
     void eraseLineCoversOnlyItsColumn() {
         QImage img(20, 10, QImage::Format_RGB32);
         img.fill(Black);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         PlotColumn = 5;
         const int16_t n = 0;
         QCOMPARE(chart.Graph_Populations(Species, n, PlotColumn), 5);
@@ -66,7 +75,7 @@ class StripChartTest : public QObject {
         // population 1 on row 0 (rows 0 and 1 inside).
         QImage img(700, 250, QImage::Format_RGB32);
         img.fill(Black);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         setSpecies(0, 0.0, 0x0000FF);  // red in the low byte
         setSpecies(1, 1.0, 0x00FF00);
         setSpecies(2, 0.5, 0xFF0000);
@@ -90,7 +99,7 @@ class StripChartTest : public QObject {
         for (double x : {0.4375, 0.5625}) {
             QImage img(4, 8, QImage::Format_RGB32);
             img.fill(Black);
-            StripChart chart(img);
+            StripChart chart(surfaceOf(img));
             PlotColumn = 0;
             setSpecies(0, x, 0x123456);
             const int16_t n = 1;
@@ -107,7 +116,7 @@ class StripChartTest : public QObject {
 
     void laterSpeciesShowWhereMarksOverlap() {
         QImage img(4, 8, QImage::Format_RGB32);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         setSpecies(0, 0.5, 0x0000FF);
         setSpecies(1, 0.5, 0x00FF00);
         const int16_t n = 2;
@@ -119,7 +128,7 @@ class StripChartTest : public QObject {
     void wrapsOnlyPastTheWidthAfterItsPause() {
         QImage img(700, 250, QImage::Format_RGB32);
         img.fill(Black);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         int pauses = 0;
         int columnAtPause = -1;
         chart.setWrapPause([&] {
@@ -160,7 +169,7 @@ class StripChartTest : public QObject {
         QFETCH(int, species);
         QRandomGenerator rng(species);
         QImage img(120, 50, QImage::Format_RGB32), ref(120, 50, QImage::Format_RGB32);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         chart.Clear();
         ref.fill(White);
         const int16_t n = int16_t(species);
@@ -201,7 +210,7 @@ class StripChartTest : public QObject {
     void clearFillsWhiteAndHugePopulationsOverflow() {
         QImage img(10, 10, QImage::Format_RGB32);
         img.fill(Black);
-        StripChart chart(img);
+        StripChart chart(surfaceOf(img));
         chart.Clear();
         for (int x = 0; x < 10; ++x)
             for (int y = 0; y < 10; ++y) QCOMPARE(at(img, x, y), White);
@@ -218,6 +227,28 @@ class StripChartTest : public QObject {
         QCOMPARE(at(img, 3, 5), qRgb(255, 0, 0));
         QCOMPARE(at(img, 3, 9), White);
         QCOMPARE(at(img, 2, 5), Black);
+    }
+
+    // Our bitmap is the one Qt's BMP writer made of the same picture, marked 96 dots per
+    // inch, byte for byte: every width's row padding, odd heights, every colour channel.
+    void bitmapIsQtsBmpWriterBytes() {
+        QRandomGenerator random(7);
+        for (const QSize size : {QSize(1, 1), QSize(2, 3), QSize(3, 2), QSize(5, 3), QSize(4, 1),
+                                 QSize(701, 251), QSize(700, 250)}) {
+            QImage img(size, QImage::Format_RGB32);
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    img.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
+            QImage marked = img;
+            marked.setDotsPerMeterX(3780);
+            marked.setDotsPerMeterY(3780);
+            QByteArray qt;
+            QBuffer buffer(&qt);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(QImageWriter(&buffer, "BMP").write(marked));
+            const std::string ours = Bitmap_Bytes(surfaceOf(img));
+            QCOMPARE(QByteArray(ours.data(), qsizetype(ours.size())), qt);
+        }
     }
 };
 

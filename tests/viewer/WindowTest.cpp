@@ -841,7 +841,8 @@ class WindowTest : public QObject {
         QCOMPARE(img.pixel(350, 125), qRgb(255, 255, 255));
         // Byte for byte what lv-run writes for the same picture.
         f.seek(0);
-        QCOMPARE(f.readAll(), Bitmap_Bytes(get<PictureBox>("picMain")->Image()));
+        const std::string bytes = Bitmap_Bytes(get<PictureBox>("picMain")->Surface());
+        QCOMPARE(f.readAll(), QByteArray(bytes.data(), qsizetype(bytes.size())));
         QVERIFY(w->CommonDialog1.FileName.isEmpty());
 
         // The open dialog then starts where Save Image left it; only the filters change.
