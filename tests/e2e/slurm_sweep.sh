@@ -12,18 +12,18 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/build/bin" "$work/examples" "$work/fake"
 ln -s "$sweep" "$work/build/bin/lv-sweep"
 cp "$source/examples/chaotic-4.p" "$work/examples/"
-sed -e 's/^SHARDS=16$/SHARDS=3/' -e 's/--time 8000/--time 20/' -e 's/0\.5:1:401/0.5:1:5/' \
-    -e 's/0\.9:1\.3:401/0.9:1.3:3/' "$source/examples/slurm-sweep.sh" >"$work/slurm-sweep.sh"
-grep -q 'SHARDS=3' "$work/slurm-sweep.sh" && grep -q "0.9:1.3:3'" "$work/slurm-sweep.sh"
+cp "$source/examples/slurm-sweep.sh" "$work/"
 
 cat >"$work/fake/sbatch" <<'FAKE'
 #!/usr/bin/env bash
-# Runs what sbatch would queue, at once: every task of --array=0-M, or the --wrap command.
+# Runs what sbatch would queue, at once: every task of --array=0-M on the --cpus-per-task it
+# asks for (1 if none), or the --wrap command.
 set -euo pipefail
-array= wrap= script=
+array= wrap= script= cpus=1
 for arg in "$@"; do
     case $arg in
         --array=*) array=${arg#--array=} ;;
+        --cpus-per-task=*) cpus=${arg#--cpus-per-task=} ;;
         --wrap) wrap=next ;;
         --*) ;;
         *) if [ "$wrap" = next ]; then wrap=$arg; else script=$arg; fi ;;
@@ -31,7 +31,7 @@ for arg in "$@"; do
 done
 if [ -n "$array" ]; then
     for ((k = ${array%-*}; k <= ${array#*-}; k++)); do
-        SLURM_ARRAY_TASK_ID=$k SLURM_CPUS_PER_TASK=2 bash "$script"
+        SLURM_ARRAY_TASK_ID=$k SLURM_CPUS_PER_TASK=$cpus bash "$script"
     done
     echo "4242;cluster"
 else
@@ -42,9 +42,9 @@ FAKE
 chmod +x "$work/fake/sbatch"
 
 cd "$work"
-PATH="$work/fake:$PATH" bash slurm-sweep.sh
+PATH="$work/fake:$PATH" LV_SHARDS=3 LV_STEPS=4 LV_TIME=20 bash slurm-sweep.sh
 ls shards/shard-0.csv shards/shard-1.csv shards/shard-2.csv >/dev/null
-"$sweep" --quiet --time 20 --vary 'r(1)=0.5:1:5' --vary 'a(0,1)=0.9:1.3:3' \
+"$sweep" --quiet --time 20 --vary 'r(1)=0.5:1:4' --vary 'a(0,1)=0.9:1.3:4' \
     --csv whole.csv examples/chaotic-4.p
 if ! cmp whole.csv sweep.csv; then
     echo "the merged shards of the job array differ from the one-process sweep" >&2
