@@ -94,6 +94,23 @@ KernelRoutine Kernel_Routine(int n) {
     return Kernel_Builds()[buildFor(n)].routine(n);
 }
 
+KernelRoutine Kernel_Routine_If_Chosen(int n) {
+    const int forced = forcedBuild();
+    if (forced == Measure && n >= 1 && n <= MaxSpecies &&
+        chosen[n].load(std::memory_order_relaxed) == 0)
+        return nullptr;
+    return Kernel_Routine(n);
+}
+
+KernelRoutine Kernel_Provisional_Routine(int n) {
+    // Four lanes with the next step's sums taken ahead won at every count on the processors
+    // measured; the widest instruction set that has them, else the first build.
+    const std::vector<KernelBuild>& builds = Kernel_Builds();
+    for (const KernelBuild& b : builds)
+        if (std::string(b.name).ends_with("/4-ahead")) return b.routine(n);
+    return builds.front().routine(n);
+}
+
 const char* Kernel_Routine_Name(int n) {
     return Kernel_Builds()[buildFor(n)].name;
 }

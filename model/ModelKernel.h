@@ -61,6 +61,15 @@ KernelRoutine Kernel_Routine(int n);
 // error of the first run.
 inline constexpr const char* KernelRoutineVariable = "LV_KERNEL_ROUTINE";
 
+// The routine for n rows if the choice for that count is made (forced or timed), else
+// nullptr: a run too short to gain from the timing uses Kernel_Provisional_Routine meanwhile.
+KernelRoutine Kernel_Routine_If_Chosen(int n);
+// A build that is usually among the fastest, taken without timing.
+KernelRoutine Kernel_Provisional_Routine(int n);
+// How many steps a run makes with the provisional routine before it has the builds timed:
+// the timing costs a few hundred steps of each build, which a run this long repays.
+inline constexpr long long KernelProvisionalSteps = 20000;
+
 // The build in use for n rows (chosen now if it was not yet).
 const char* Kernel_Routine_Name(int n);
 // The builds this processor runs, widest first.

@@ -123,6 +123,7 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
     bool Running = true;
     TermSum LESum(d0);                 // the exponent's sum
     KernelRoutine stepRows = nullptr;  // the kernel's routine for the rows loaded
+    long long chooseAt = -1;           // the step after which the routine is timed, if still due
     long long quiet = 0;               // steps still to come before the pump wants a call again
     bool followed = false;
     for (const RunObserver* o : watchers.observers) followed = followed || o->Follows_Exponent();
@@ -146,10 +147,21 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
         if (n != s.n) {
             try {
                 loadRows(s, XeAll, Species, n);
-                stepRows = Kernel_Routine(n);
+                stepRows = Kernel_Routine_If_Chosen(n);
+                chooseAt = -1;
+                if (stepRows == nullptr) {
+                    stepRows = Kernel_Provisional_Routine(n);
+                    chooseAt = StepCount + KernelProvisionalSteps;
+                }
             } catch (const LvError& e) {
                 throw e.within("model run, step " + std::to_string(step));
             }
+        } else if (StepCount == chooseAt) {
+            // Every build gives the same bits; only the next step's sums, which some take
+            // ahead, must be made afresh by the one that follows.
+            stepRows = Kernel_Routine(n);
+            s.sumsReady = false;
+            chooseAt = -1;
         }
         const double h = model.dt;
         const double TotalTime = model.TotalTime;

@@ -12,6 +12,7 @@
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "ModelTestSupport.h"
+#include "PlainRun.h"
 
 // Which build of the step routine a count gets: forced by the program or the environment,
 // or measured; the results are the exactness tests' business.
@@ -112,6 +113,38 @@ TEST_F(KernelChoice, TheEnvironmentForcesABuildAndAnUnknownOneFailsTheRun) {
 
     unsetenv(KernelRoutineVariable);
     EXPECT_TRUE(isBuildName(Kernel_Routine_Name(9)));
+}
+
+// A run starts without timing the builds, which would cost a short run more than its steps;
+// one long enough to repay it has them timed on the way and goes on with the fastest, with
+// the bits of the plain run throughout.
+TEST_F(KernelChoice, AShortRunTimesNothingAndALongOneSwitchesToTheFastestOnTheWay) {
+    for (int n : {4, 23}) {
+        Model m;
+        for (int k = 0; k < n; ++k) {
+            m.Species.rows[k].x = 0.1 + 0.8 * ((k * 7) % 11) / 11.0;
+            m.Species.rows[k].r = 0.5 + 0.05 * k;
+            for (int j = 0; j < n; ++j) m.Species.rows[k].a[j] = j == k ? 1 : 0.4 / n;
+        }
+        m.Nanimals = static_cast<int16_t>(n);
+        m.dt = 0.01;
+        m.TotalTime = -1;
+        const Model start = m;
+        RunControl control;
+        ASSERT_EQ(Kernel_Routine_If_Chosen(n), nullptr);
+        (void)Run_Model(m, {0, KernelProvisionalSteps - 1}, control);
+        EXPECT_EQ(Kernel_Routine_If_Chosen(n), nullptr) << "a short run timed the builds";
+
+        m = start;
+        const long long steps = KernelProvisionalSteps + 777;
+        const RunResult r = Run_Model(m, {0, steps}, control);
+        EXPECT_NE(Kernel_Routine_If_Chosen(n), nullptr) << "a long run left the builds untimed";
+        PlainRun plain(start.Species, n);
+        for (long long i = 0; i < steps; ++i) plain.Step(0.01);
+        EXPECT_EQ(Bits(r.LE), Bits(plain.LE())) << "N " << n;
+        for (int k = 0; k < n; ++k)
+            EXPECT_EQ(Bits(m.Species.rows[k].x), Bits(plain.sp.rows[k].x)) << "N " << n;
+    }
 }
 
 }  // namespace
