@@ -9,8 +9,10 @@
 // by Commit, then renamed over it. A full disk, a killed program or a failed write leaves the
 // file that was there as it was, and no stray file behind (an object dropped without Commit
 // takes its new file away). The name is used byte for byte, whatever its encoding. A link is
-// followed (the file it names is replaced); a device or a pipe is written straight into.
-// Every failure throws LvError (File_Error) naming the file.
+// followed, even one whose file is not there yet (the file it names is replaced or made); a
+// device or a pipe is written straight into. Every failure throws LvError (File_Error) naming
+// the file. A program that ends on a signal takes the new files away with
+// Remove_Temporary_Files.
 class SaveFile {
   public:
     // Opens the new file, so that a name that cannot be written fails before any work.
@@ -21,9 +23,17 @@ class SaveFile {
 
     void Write(std::string_view bytes);
     void Commit();
+    // Commits what was written so far under another name (beside the target: an unfinished
+    // result kept apart), and returns true; false, with nothing done, for a device or a pipe.
+    bool Commit_As(const std::string& path);
+
+    // The file that a commit replaces: where the name leads through its links.
+    const std::string& Target() const { return target_; }
 
   private:
     void flush();
+    void commitAs(const std::string& target);
+    void dropTemp();
     [[noreturn]] void fail(int err);
 
     std::string path_;    // as given, for messages
@@ -33,10 +43,15 @@ class SaveFile {
     int fd_ = -1;
     bool keepMode_ = false;
     mode_t mode_ = 0;
+    int slot_ = -1;  // where a signal handler finds the new file
 };
 
 // Writes `bytes` as the whole of the file named `path`, through SaveFile.
 void Save_File(const std::string& path, std::string_view bytes);
+
+// Removes the new file of every SaveFile not yet committed or dropped. Safe in a signal
+// handler: it takes no lock and allocates nothing.
+void Remove_Temporary_Files() noexcept;
 
 // Writes all of `bytes` to the open file `fd`, through interruptions and short writes.
 // Returns 0, or the errno of the write that failed.

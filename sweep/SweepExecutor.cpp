@@ -50,13 +50,16 @@ constexpr auto LookIn = std::chrono::milliseconds(20);
 
 void Run_Points(const SweepPoints& points, const BatchRunner& runner, int threads,
                 const std::function<void(const PointResult&)>& deliver,
-                const std::function<void()>& waiting) {
+                const std::function<void()>& waiting, long long from) {
     const long long count = points.Count();
     const long long batch = std::max(1, runner.batch);
-    threads = int(std::clamp<long long>(threads, 1, std::max(1LL, (count + batch - 1) / batch)));
+    from = std::clamp<long long>(from, 0, count);
+    threads =
+        int(std::clamp<long long>(threads, 1, std::max(1LL, (count - from + batch - 1) / batch)));
     // Workers run ahead of the delivery by at most this many points.
     const long long ahead = std::max<long long>(4096, 64LL * threads * batch);
     ResultWindow w;
+    w.front = w.next = w.finished = from;
 
     auto work = [&] {
         std::vector<SweepPoint> batchPoints;

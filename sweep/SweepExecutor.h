@@ -22,11 +22,12 @@ BatchRunner Scalar_Runner(const SweepRun& run);
 // batches in point order, and hands each result to `deliver` on the calling thread in point
 // order, as soon as it and every point before it are done. `waiting` is called on the calling
 // thread now and then while it waits (for progress). Results are never held for more than a
-// bounded window of points, so a long sweep streams. An exception thrown by a runner stops
-// the workers and is thrown again here.
+// bounded window of points, so a long sweep streams. An exception thrown by a runner, by
+// `deliver` or by `waiting` stops the workers and is thrown again here. The points before
+// position `from` of the shard are taken as done (a sweep resumed).
 void Run_Points(const SweepPoints& points, const BatchRunner& runner, int threads,
                 const std::function<void(const PointResult&)>& deliver,
-                const std::function<void()>& waiting = {});
+                const std::function<void()>& waiting = {}, long long from = 0);
 
 // The processors this program may run on (its affinity mask), at least 1.
 int Usable_Processors();

@@ -16,6 +16,9 @@ constexpr const char* Single = "single";
 // A batch holds this many points per lane: a lane whose point ends takes the next one, so
 // that points of different lengths keep the lanes full until the batch runs out.
 constexpr int PointsPerLane = 4;
+// The most steps the lanes make between two looks at the sweep's stop: a fraction of a second
+// at 51 species.
+constexpr long long StopLook = 1 << 14;
 
 // The points of one batch through the lanes of one build, on the calling thread, whose model
 // state loads each point as SweepRun::Run does.
@@ -50,8 +53,9 @@ class LaneBatch {
         int active = 0;
         for (int l = 0; l < width; ++l) active += fill(l);
         const std::optional<long long> limit = base_.steps;
-        while (active > 0) {
-            long long stretch = std::numeric_limits<long long>::max();
+        while (active > 0 && !run_.Stopped()) {
+            // Stretches of a bounded length, so that a stop is seen soon.
+            long long stretch = StopLook;
             for (int l = 0; l < width; ++l)
                 if (limit && point_[std::size_t(l)] >= 0)
                     stretch = std::min(stretch, *limit - steps_[std::size_t(l)]);

@@ -9,8 +9,8 @@
 #include "Random.h"
 #include "RunLength.h"
 
-SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters)
-    : base_(std::move(base)), parameters_(std::move(parameters)) {
+SweepRun::SweepRun(SweepBase base, std::vector<SweepParameter> parameters, RunControl* stop)
+    : base_(std::move(base)), parameters_(std::move(parameters)), stop_(stop) {
     for (const SweepParameter& p : parameters_) {
         settingsVary_ = settingsVary_ || p.Is_Run_Setting();
         matrixVaries_ = matrixVaries_ || p.kind == SweepParameter::Kind::Matrix;
@@ -46,9 +46,9 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
     try {
         LoadedPoint p = Load(point);
         ChartRows chart(base_.chartWidth, base_.chartHeight);
-        RunControl control;
-        const RunResult result =
-            Run_Model(p.model, {p.plotInterval, base_.steps}, control, {.observers = {&chart}});
+        RunControl alone;
+        const RunResult result = Run_Model(p.model, {p.plotInterval, base_.steps},
+                                           stop_ ? *stop_ : alone, {.observers = {&chart}});
         r.status = "ok";
         r.LE = result.LE;
         r.steps = result.steps;

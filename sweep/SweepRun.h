@@ -7,6 +7,7 @@
 
 #include "LvError.h"
 #include "Model.h"
+#include "RunControl.h"
 #include "SweepParameter.h"
 #include "SweepPoints.h"
 
@@ -44,7 +45,10 @@ struct PointResult {
 class SweepRun {
   public:
     // `parameters` are the sweep's axes' parameters, in the order of a point's values.
-    SweepRun(SweepBase base, std::vector<SweepParameter> parameters);
+    // `stop`, when given, ends every point's run after its current step once it is set
+    // (the sweep is interrupted): a point so ended has no result, and the caller delivers
+    // none of them.
+    SweepRun(SweepBase base, std::vector<SweepParameter> parameters, RunControl* stop = nullptr);
 
     // On the main thread, before any worker starts: the kernel chooses its step routine for
     // the species count the first time it is asked, and that choice is not made to be raced.
@@ -59,6 +63,9 @@ class SweepRun {
     bool Matrix_Varies() const { return matrixVaries_; }
 
     const SweepBase& Base() const { return base_; }
+
+    // Whether the sweep has been asked to stop.
+    bool Stopped() const { return stop_ && stop_->Stop_Requested(); }
 
     // One point, on the calling thread. Points share nothing: any thread may run any point.
     PointResult Run(const SweepPoint& point) const;
@@ -75,4 +82,5 @@ class SweepRun {
     std::vector<SweepParameter> parameters_;
     bool settingsVary_ = false;
     bool matrixVaries_ = false;
+    RunControl* stop_;
 };
