@@ -55,6 +55,7 @@ void LyapunovSpectrum::Start(const Model& model) {
         s.r[k] = model.Species.rows[k].r;
         for (int j = 0; j < n; ++j) s.aT[j][k] = model.Species.rows[k].a[j];
     }
+    tangent_ = build_->tangent(n);
     count_ = settings_.vectors == 0 ? n : std::min(settings_.vectors, n);
     for (int i = 0; i < count_; ++i) s.v[i][i] = 1;
     live_ = count_;
@@ -74,19 +75,29 @@ void LyapunovSpectrum::Step(const StepView& step) {
                                                   " species fed a step of " +
                                                   std::to_string(step.xOld.size()));
     if (!counting_ && step.t > settings_.discard) startCounting();
-    const TangentStep tangent = build_->tangent(s, step.xOld.data(), step.dt, live_, counting_);
+    const bool determinant = counting_ && count_ == s.n;
+    const TangentStep tangent = tangent_(s, step.xOld.data(), step.dt, live_, determinant);
     if (tangent.clampedRows > 0) live_ = std::min(live_, s.n - tangent.clampedRows);
     if (counting_) {
         ++steps_;
         time_ += step.dt;
         if (tangent.clampedRows > 0) ++clampedSteps_;
         detProduct_ *= tangent.absDet;
+        if (s.batched == BatchSteps) emptyBatch();
         if (!(detProduct_ >= SmallestProduct && detProduct_ <= LargestProduct)) addDeterminants();
     }
     if (++pending_ >= settings_.interval) renormalise();
 }
 
+void LyapunovSpectrum::emptyBatch() {
+    double absDets[BatchSteps];
+    build_->determinants(*state_, absDets);
+    for (int i = 0; i < state_->batched; ++i) detProduct_ *= absDets[i];
+    state_->batched = 0;
+}
+
 void LyapunovSpectrum::addDeterminants() {
+    emptyBatch();
     logDetSum_ += std::log(detProduct_);
     detProduct_ = 1;
 }
@@ -153,7 +164,12 @@ SpectrumResult LyapunovSpectrum::Result() const {
         result.exponents.push_back(i < live ? sums[i] / time_
                                             : -std::numeric_limits<double>::infinity());
     std::sort(result.exponents.begin(), result.exponents.end(), std::greater<double>());
-    result.logDetRate = (logDetSum_ + std::log(detProduct_)) / time_;
+    if (count_ == state_->n) {
+        double detProduct = detProduct_, absDets[BatchSteps];
+        build_->determinants(*state_, absDets);
+        for (int i = 0; i < state_->batched; ++i) detProduct *= absDets[i];
+        result.logDetRate = (logDetSum_ + std::log(detProduct)) / time_;
+    }
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 struct SpectrumState;
 struct SpectrumBuild;
+struct TangentStep;
 
 // The Lyapunov spectrum of the Euler map that a run makes: K tangent vectors carried with the
 // map's exact Jacobian at each step's start populations,
@@ -22,11 +24,11 @@ struct SpectrumBuild;
 // nears 1 / (machine epsilon) the smaller exponents are lost. Over 10 steps of the model's
 // step sizes (dt = 0.01, model time 0.1) it stays near 1: on the chaotic four-species system
 // the image of the orthonormal vectors after 10 steps never had a condition number above
-// 1.13 over 10,000 units of model time, the vectors were orthonormal to 1.6e-15 after every
-// re-orthonormalisation, and the exponents agree with those of a re-orthonormalisation after
-// every step to 2e-14 (tests/model/AnalysesTest.cpp). Even rates 100 times the model's leave
-// a ratio of e^20, far from 1e16. Ten steps cost a re-orthonormalisation, with its K
-// logarithms, a tenth of what it costs after every step.
+// 1.3 over 3,000 units of model time, the vectors were orthonormal to 7e-16 after every
+// re-orthonormalisation, and the exponents agreed with those of a re-orthonormalisation after
+// every step to 8e-15 (tests/model/AnalysesTest.cpp). Rates 100 times the model's would
+// still leave a ratio near e^20, far from 1e16. Every 10 steps, a re-orthonormalisation and
+// its K logarithms cost a tenth of what they would after every step.
 //
 // A clamp. The clamp's derivative is 0, so a clamped row of J is a row of zeros: det J = 0,
 // and the step maps the tangent space into the N - c dimensions whose clamped rows are 0.
@@ -48,9 +50,10 @@ struct SpectrumResult {
     // Descending, per unit of model time: the sum of ln|R(i, i)| over the counted steps over
     // the model time those steps covered. Empty when no step was counted.
     std::vector<double> exponents;
-    // The mean of ln|det J| per unit of model time over the same steps, taken from J itself:
-    // with K = N it equals the sum of the exponents, up to rounding. 0 with no step counted.
-    double logDetRate = 0;
+    // With the whole spectrum (K = N), whose sum it checks: the mean of ln|det J| per unit of
+    // model time over the same steps, taken from J itself by elimination. (Fewer vectors
+    // leave it out, and with it most of the cost at many species.)
+    std::optional<double> logDetRate;
     long long steps = 0;         // counted
     double time = 0;             // the model time the counted steps covered, the sum of their dt
     long long clampedSteps = 0;  // counted steps that clamped a population
@@ -79,9 +82,11 @@ class LyapunovSpectrum : public StepAnalysis {
     void renormalise();
     void startCounting();
     void addDeterminants();
+    void emptyBatch();
 
     SpectrumSettings settings_;
     const SpectrumBuild* build_;
+    TangentStep (*tangent_)(SpectrumState&, const double*, double, int, bool) = nullptr;
     std::unique_ptr<SpectrumState> state_;
     int count_ = 0;    // K
     int live_ = 0;     // vectors 0 to live_ - 1 are carried; the others are lost

@@ -11,6 +11,12 @@
 // vectors. Every build gives the same bits.
 
 inline constexpr int SpectrumLanes = KernelLanes;
+// Up to this many species, the determinants of BatchSteps steps are taken together, one step
+// in each lane of a vector: taken one at a time, each pivot's division waits for the one
+// before, and with few rows that chain, not the arithmetic, sets the time.
+inline constexpr int BatchSpecies = 12, BatchSteps = 4;
+// Up to this many species, the tangent routine has a build of its own for the count.
+inline constexpr int SpectrumSmallCount = 12;
 
 struct alignas(64) SpectrumState {
     // aT[j][k] = a(k, j), so that a block of rows k is contiguous; as r, zero beyond row n.
@@ -20,11 +26,15 @@ struct alignas(64) SpectrumState {
     double v[MaxSpecies][SpectrumLanes];
     // Room for the Jacobian's columns while its determinant is taken.
     double scratch[MaxSpecies][SpectrumLanes];
+    // The Jacobians of steps whose determinant waits: entry (k, p) of slot i in
+    // batch[k][p][i], for slots 0 to batched - 1.
+    alignas(32) double batch[BatchSpecies][BatchSpecies][BatchSteps];
+    int batched;
     int n;  // species
 };
 
-// What the Jacobian of one step left: |det J| (0 after a clamp, whose row of J is zero; not
-// taken unless asked for) and the rows the step clamped.
+// What the Jacobian of one step left: |det J| (0 after a clamp, whose row of J is zero; 1
+// when not asked for, or when the step's J went to the batch) and the rows the step clamped.
 struct TangentStep {
     double absDet;
     int clampedRows;
@@ -36,7 +46,7 @@ struct TangentStep {
 // v(k) = dt * (d(k) * v(k) - c(k) * P(k)) + v(k), P(k) = sum over j in order of a(k, j) * v(j),
 // and v(k) = 0 where row k clamped. With `det`, also |det J| of
 // J(k, j) = dt * (delta(k, j) * d(k) - c(k) * a(k, j)) + delta(k, j), by elimination with
-// partial pivoting.
+// partial pivoting, or, up to BatchSpecies species, J put in the batch for later.
 using TangentRoutine = TangentStep (*)(SpectrumState& s, const double* x, double dt, int live,
                                        bool det);
 
@@ -48,10 +58,21 @@ using TangentRoutine = TangentStep (*)(SpectrumState& s, const double* x, double
 // that every lane width gives the same bits.
 using OrthonormaliseRoutine = int (*)(SpectrumState& s, int live, double* norms);
 
+// |det J| of the batch's slots 0 to batched - 1 into absDets[0 ...], the same bits in every
+// build; the batch is left to the caller to empty.
+using DeterminantsRoutine = void (*)(const SpectrumState& s, double* absDets);
+
 struct SpectrumBuild {
     const char* name;  // instruction set / lanes
-    TangentRoutine tangent;
+    TangentRoutine general;
+    const TangentRoutine* small;  // by count, 1 to SpectrumSmallCount
     OrthonormaliseRoutine orthonormalise;
+    DeterminantsRoutine determinants;
+
+    TangentRoutine tangent(int n) const {
+        const unsigned count = static_cast<unsigned>(n);
+        return count - 1 < static_cast<unsigned>(SpectrumSmallCount) ? small[count] : general;
+    }
 };
 
 // The builds this processor runs, widest first; the spectrum uses the first unless told

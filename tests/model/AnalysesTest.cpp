@@ -79,7 +79,7 @@ double sum(const std::vector<double>& v) {
 }
 
 bool anyNaN(const SpectrumResult& result) {
-    return std::isnan(result.logDetRate) ||
+    return std::isnan(result.logDetRate.value_or(0)) ||
            std::any_of(result.exponents.begin(), result.exponents.end(),
                        [](double e) { return std::isnan(e); });
 }
@@ -101,7 +101,7 @@ TEST(Spectrum, SumOfTheSpectrumIsTheMeanLogDeterminant) {
         EXPECT_EQ(result.steps, steps - 500);
         EXPECT_EQ(result.time, time);
         EXPECT_NEAR(sum(result.exponents), logDet / time, 1e-11 * std::fabs(logDet / time));
-        EXPECT_NEAR(result.logDetRate, logDet / time, 1e-12 * std::fabs(logDet / time));
+        EXPECT_NEAR(*result.logDetRate, logDet / time, 1e-12 * std::fabs(logDet / time));
         EXPECT_TRUE(std::is_sorted(result.exponents.rbegin(), result.exponents.rend()));
     }
 }
@@ -192,9 +192,12 @@ TEST(Spectrum, ChaoticExampleAndTheTangentMethod) {
 
     const std::vector<double> largest = tangent.Result().exponents;
     ASSERT_EQ(largest.size(), 1u);
+    EXPECT_FALSE(tangent.Result().logDetRate.has_value());  // no sum of a spectrum to check
     EXPECT_EQ(largest[0], exponents[0]);
-    for (std::size_t b = 1; b < spectra.size(); ++b)
+    for (std::size_t b = 1; b < spectra.size(); ++b) {
         EXPECT_EQ(spectra[b]->Result().exponents, exponents) << spectra[b]->Build_Name();
+        EXPECT_EQ(spectra[b]->Result().logDetRate, result.logDetRate) << spectra[b]->Build_Name();
+    }
 }
 
 // Ten steps between re-orthonormalisations lose nothing to rounding: the image of the
@@ -206,7 +209,7 @@ TEST(Spectrum, TenStepsBetweenReorthonormalisationsLoseNothing) {
         everyTenth({.vectors = 0, .interval = 10, .discard = 0});
     double worstCondition = 0, worstOrthogonality = 0;
     Eigen::MatrixXd image = Eigen::MatrixXd::Identity(4, 4), before = image;
-    Plain_Euler_Run(chaos, 1000000, {&everyStep, &everyTenth}, [&](const StepView& step) {
+    Plain_Euler_Run(chaos, 300000, {&everyStep, &everyTenth}, [&](const StepView& step) {
         image = jacobianOf(step) * image;
         if (step.step % 10 != 0) return;
         Eigen::MatrixXd q(4, 4);
@@ -224,12 +227,9 @@ TEST(Spectrum, TenStepsBetweenReorthonormalisationsLoseNothing) {
         image = Eigen::MatrixXd::Identity(4, 4);
     });
     const std::vector<double> a = everyStep.Result().exponents, b = everyTenth.Result().exponents;
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(a[i], b[i], 1e-12) << "exponent " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(a[i], b[i], 1e-13) << "exponent " << i;
     EXPECT_LT(worstOrthogonality, 4e-15);
     EXPECT_LT(worstCondition, 1.5);
-    std::printf("worst condition %.4g, orthogonality %.3g, differences %.3g %.3g %.3g %.3g\n",
-                worstCondition, worstOrthogonality, a[0] - b[0], a[1] - b[1], a[2] - b[2],
-                a[3] - b[3]);
 }
 
 TEST(Spectrum, DiscardLeavesOutTheTransientSteps) {
@@ -252,7 +252,7 @@ TEST(Spectrum, DiscardLeavesOutTheTransientSteps) {
     const SpectrumResult nothing = none.Result();
     EXPECT_EQ(nothing.steps, 0);
     EXPECT_TRUE(nothing.exponents.empty());
-    EXPECT_EQ(nothing.logDetRate, 0);
+    EXPECT_FALSE(nothing.logDetRate.has_value());
 }
 
 // Two species with a fast first one (r dt = 1.2) start with it at 0.99: its first step
@@ -281,7 +281,7 @@ TEST(Spectrum, ClampedStepsLoseDirections) {
     ASSERT_EQ(result.exponents.size(), 2u);
     EXPECT_TRUE(std::isfinite(result.exponents[0]));
     EXPECT_EQ(result.exponents[1], -Inf);
-    EXPECT_EQ(result.logDetRate, -Inf);
+    EXPECT_EQ(*result.logDetRate, -Inf);
     // One vector is not in the null space of the clamped Jacobian; it keeps the largest.
     EXPECT_EQ(one.Result().exponents, std::vector<double>{result.exponents[0]});
 
@@ -295,7 +295,7 @@ TEST(Spectrum, ClampedStepsLoseDirections) {
     for (const auto& [re, im] : point.eigenvalues) mu.emplace_back(re, im);
     const std::vector<double> expected = eulerExponents(mu, 0.1);
     for (int i = 0; i < 2; ++i) EXPECT_NEAR(later.exponents[i], expected[i], 1e-2);
-    EXPECT_NEAR(sum(later.exponents), later.logDetRate, 1e-11 * std::fabs(later.logDetRate));
+    EXPECT_NEAR(sum(later.exponents), *later.logDetRate, 1e-11 * std::fabs(*later.logDetRate));
 }
 
 TEST(Spectrum, RefusesWhatItCannotDo) {

@@ -12,7 +12,9 @@
 
 // The spectrum against bench/spectrum_numpy.py, written apart in plain numpy: the same run
 // (the trajectory is the model's to the bit), the Jacobian formed as a matrix and multiplied
-// by numpy, numpy's Householder QR at the same interval and its slogdet.
+// by numpy, numpy's Householder QR at the same interval and its slogdet. Only rounding
+// differs (the products' and the factorisations' order): the exponents agreed to 1.5e-14 of
+// their value when this was written.
 
 namespace {
 
@@ -77,9 +79,12 @@ TEST(SpectrumReference, AgreesWithNumpy) {
         const std::vector<double> numpy = numpySpectrum(c);
         ASSERT_EQ(numpy.size(), result.exponents.size() + 1);
         for (std::size_t i = 0; i < result.exponents.size(); ++i)
-            EXPECT_NEAR(result.exponents[i], numpy[i], 1e-9 * std::fabs(numpy[i]) + 1e-13)
+            EXPECT_NEAR(result.exponents[i], numpy[i], 1e-12 * std::fabs(numpy[i]) + 1e-15)
                 << "exponent " << i << " of " << c.model.Nanimals << " species";
-        EXPECT_NEAR(result.logDetRate, numpy.back(), 1e-12 * std::fabs(numpy.back()));
+        if (c.vectors == c.model.Nanimals) {
+            ASSERT_TRUE(result.logDetRate.has_value());
+            EXPECT_NEAR(*result.logDetRate, numpy.back(), 1e-12 * std::fabs(numpy.back()));
+        }
     }
 }
 
