@@ -2,10 +2,12 @@
 // random initial populations for a range of seeds) in one process on every processor, and
 // writes one CSV row a point; `lv-sweep merge` joins the shards of a sweep run apart.
 
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,14 +88,6 @@ struct SweepOptions {
     throw UsageError{message};
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw File_Error(errno, "reading " + Quote_For_Message(path, 200));
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) throw File_Error(errno ? errno : EIO, "reading " + Quote_For_Message(path, 200));
-    return bytes;
-}
-
 // Standard output, with every failure of a write named (a full disk, a closed pipe).
 void writeOut(const std::string& bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
@@ -104,10 +98,12 @@ void flushOut() {
 }
 
 int merge(const SweepOptions& o) {
-    std::vector<ShardText> shards;
-    for (const std::string& path : o.shards) shards.push_back({path, readFile(path)});
-    writeOut(Merge_Shards(shards));
-    flushOut();
+    std::vector<std::unique_ptr<ShardSource>> shards;
+    for (const std::string& path : o.shards) shards.push_back(Open_Shard(path));
+    Merge_Shards(shards, [](std::string_view bytes) {
+        if (const int err = Write_All(STDOUT_FILENO, bytes))
+            throw File_Error(err, "writing standard output");
+    });
     return 0;
 }
 
@@ -292,7 +288,7 @@ int main(int argc, char** argv) {
     } catch (const SweepMergeError& e) {
         std::cerr << "lv-sweep merge: " << e.message << "\n";
     } catch (const std::exception& e) {
-        std::cerr << "lv-sweep: " << Failure_Text(e) << "\n";
+        std::cerr << (o.merge ? "lv-sweep merge: " : "lv-sweep: ") << Failure_Text(e) << "\n";
     }
     return 1;
 }
