@@ -21,7 +21,7 @@ if [ -z "${SLURM_ARRAY_TASK_ID:-}" ]; then
     mkdir -p shards
     array=$(sbatch --parsable --array=0-$((SHARDS - 1)) "$0")
     sbatch --parsable --dependency=afterok:"${array%%;*}" --job-name=lv-sweep-merge \
-        --output=shards/merge-%j.out --wrap "'$LV_SWEEP' merge shards/shard-*.csv >sweep.csv"
+        --output=shards/merge-%j.out --wrap "'$LV_SWEEP' merge -o sweep.csv shards/shard-*.csv"
     echo "Shards submitted as job ${array%%;*}; sweep.csv is written when all of them have run."
     exit 0
 fi

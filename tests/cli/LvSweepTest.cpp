@@ -338,6 +338,65 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
 // The shards and the whole of one small sweep, in the scratch folder: s0.csv ... and whole.csv.
 const std::string SmallSweep = "--quiet --time 5 --vary 'r(1)=0.6:0.8:5' --seeds 1:2 " + Chaotic;
 
+TEST_F(LvSweep, MergeWritesItsFileWholeOrNotAtAllAndTakesOnlyItsOwnOptions) {
+    ASSERT_EQ(Sweep("--csv " + dir + "/whole.csv " + SmallSweep).status, 0);
+    const std::string whole = Slurp(dir + "/whole.csv");
+    std::string s[3];
+    for (int k = 0; k < 3; ++k) {
+        s[k] = dir + "/s" + std::to_string(k) + ".csv";
+        ASSERT_EQ(
+            Sweep("--shard " + std::to_string(k) + "/3 --csv " + s[k] + " " + SmallSweep).status,
+            0);
+    }
+    // The sweep column: the digest, the number of points and their definition.
+    EXPECT_EQ(Rows(whole).at(3).at("sweep").substr(16),
+              ":10:r(1)=0.59999999999999998:0.80000000000000004:5;seeds=1:2");
+    const std::string all = " " + s[0] + " " + s[1] + " " + s[2];
+    Result r = Sweep("merge -o " + dir + "/m.csv" + all);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Slurp(dir + "/m.csv") == whole);
+    // The file may be a shard: it is replaced once every shard has been read.
+    const std::string c0 = Write("c0.csv", Slurp(s[0]));
+    EXPECT_EQ(Sweep("merge " + c0 + " " + s[1] + " " + s[2] + " -o " + c0).status, 0);
+    EXPECT_TRUE(Slurp(c0) == whole);
+    // A merge that fails leaves the file as it was, and nothing beside it.
+    const std::string kept = Write("kept.csv", "old");
+    r = Sweep("merge -o " + kept + " " + s[0] + " " + s[1]);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Slurp(kept), "old");
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".lv-save"), std::string::npos);
+    // Standard output that is a shard: the shell has emptied it already.
+    const std::string c1 = Write("c1.csv", Slurp(s[1]));
+    r = Run_Program(LV_SWEEP, "merge " + s[0] + " " + c1 + " " + s[2], 0, 60, ">" + c1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "lv-sweep merge: standard output is the shard \"" + c1 +
+                         "\" (a shell's > empties it before the merge begins): write the merged "
+                         "CSV with -o FILE\n");
+    // Standard input, once.
+    r = Sweep("merge " + s[0] + " - " + s[2] + " <" + s[1]);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == whole);
+    r = Sweep("merge - - <" + s[1]);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("lv-sweep: merge reads standard input (-) once\n", 0), 0u) << r.err;
+    // Its own help; the sweep's options are refused, not ignored.
+    r = Sweep("merge --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: lv-sweep merge [-o FILE] SHARD...\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("  -o FILE "), std::string::npos);
+    EXPECT_NE(Sweep("--help").out.find("lv-sweep merge [-o FILE] SHARD...\n"), std::string::npos);
+    for (const std::string given :
+         {"--csv " + dir + "/m2.csv", std::string("--quiet --threads 2")}) {
+        r = Sweep(given + " merge" + all);
+        EXPECT_EQ(r.status, 2) << given;
+        EXPECT_NE(r.err.find("cannot go with merge"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(dir + "/m2.csv"));
+}
+
 TEST_F(LvSweep, MergeReadsShardsAsTheyComeAndSaysWhatIsWrongWhere) {
     ASSERT_EQ(Sweep("--csv " + dir + "/whole.csv " + SmallSweep).status, 0);
     const std::string whole = Slurp(dir + "/whole.csv");
