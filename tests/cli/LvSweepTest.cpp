@@ -387,7 +387,7 @@ TEST_F(LvSweep, MergeWritesItsFileWholeOrNotAtAllAndTakesOnlyItsOwnOptions) {
     EXPECT_EQ(r.out.rfind("Usage: lv-sweep merge [-o FILE] SHARD...\n", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("  -o FILE "), std::string::npos);
     EXPECT_NE(Sweep("--help").out.find("lv-sweep merge [-o FILE] SHARD...\n"), std::string::npos);
-    for (const std::string given :
+    for (const std::string& given :
          {"--csv " + dir + "/m2.csv", std::string("--quiet --threads 2")}) {
         r = Sweep(given + " merge" + all);
         EXPECT_EQ(r.status, 2) << given;
