@@ -2,10 +2,15 @@
 // random initial populations for a range of seeds) in one process on every processor, and
 // writes one CSV row a point; `lv-sweep merge` joins the shards of a sweep run apart.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,7 +36,7 @@ namespace {
 
 const char* const Usage =
     "Usage: lv-sweep [options] [--] FILE\n"
-    "       lv-sweep merge SHARD.csv...\n"
+    "       lv-sweep merge [-o FILE] SHARD...\n"
     "Runs a Lotka-Volterra parameter file at many points, each as `lv-run --json` runs a file\n"
     "that holds the point's values, and writes one CSV row a point, in point order. FILE -\n"
     "reads standard input; -- ends the options (for a FILE whose name starts with -).\n"
@@ -58,14 +63,34 @@ const char* const Usage =
     "  --help            print this text\n"
     "\n"
     "CSV columns: point, each NAME, seed, status (ok or the error kind), LE, steps, t,\n"
-    "x0 ... x(N-1), message, sweep (the sweep's digest and number of points). A failed point\n"
-    "keeps its row; the exit status is 0 when the sweep ran, 1 when it could not, 2 for a\n"
-    "bad command line. `lv-sweep merge` prints the shards' rows as one CSV, refusing missing\n"
-    "or repeated points and shards of different sweeps.\n"
+    "x0 ... x(N-1), message, sweep (the sweep's digest, number of points and definition). A\n"
+    "failed point keeps its row; the exit status is 0 when the sweep ran, 1 when it could\n"
+    "not, 2 for a bad command line. `lv-sweep merge` joins the shards' CSVs into the sweep's:\n"
+    "-o FILE writes it whole or not at all (default: standard output), SHARD - reads\n"
+    "standard input; `lv-sweep merge --help` says more.\n"
     "\n"
     "The points run side by side in vector lanes, each with the results it has alone;\n"
     "LV_SWEEP_LANES=NAME in the environment forces a build of the lanes (single: every point\n"
     "alone).\n";
+
+const char* const MergeUsage =
+    "Usage: lv-sweep merge [-o FILE] SHARD...\n"
+    "Joins the CSVs of a sweep's shards (lv-sweep --shard K/N) into the CSV of the whole\n"
+    "sweep, the same bytes as the sweep run in one process. The shards are read side by\n"
+    "side, a row of each at a time, so memory does not grow with their size. SHARD -\n"
+    "reads standard input.\n"
+    "\n"
+    "  -o FILE   write the merged CSV to FILE, whole or not at all: a merge that fails\n"
+    "            leaves FILE as it was. FILE may be one of the shards, which it replaces\n"
+    "            once every shard has been read. Default: standard output, written as the\n"
+    "            rows are merged, so that a merge that fails there has written part of them\n"
+    "  --help    print this text\n"
+    "\n"
+    "Refuses, naming the file and line: a text that is not a sweep's CSV, shards of\n"
+    "different sweeps, a shard whose points do not increase, a point given twice, a row\n"
+    "whose values or seed are not those of its point, and points that no shard has. A UTF-8\n"
+    "byte order mark and blank lines at a shard's end are let through. The exit status is\n"
+    "0 when the shards merged, 1 when they did not, 2 for a bad command line.\n";
 
 struct SweepOptions {
     RunOptions run;
@@ -76,20 +101,14 @@ struct SweepOptions {
     bool help = false;
     std::string file;
     bool merge = false;
+    bool mergeHelp = false;
     std::vector<std::string> shards;
+    std::optional<std::string> output;  // merge -o
     std::optional<SweepPoints> points;  // what --vary, --seeds and --shard make
 };
 
 [[noreturn]] void usage(const std::string& message) {
     throw UsageError{message};
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw File_Error(errno, "reading " + Quote_For_Message(path, 200));
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) throw File_Error(errno ? errno : EIO, "reading " + Quote_For_Message(path, 200));
-    return bytes;
 }
 
 // Standard output, with every failure of a write named (a full disk, a closed pipe).
@@ -101,11 +120,45 @@ void flushOut() {
     if (std::fflush(stdout) != 0) throw File_Error(errno ? errno : EIO, "writing standard output");
 }
 
+// Standard output that is one of the shards would be read while it is written, and a
+// shell's `>` has emptied it before the merge began.
+void refuseOutputShard(const std::vector<std::string>& paths) {
+    struct stat out {};
+    if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode)) return;
+    for (const std::string& path : paths) {
+        struct stat in {};
+        const bool isStdin = path == "-";
+        if ((isStdin ? ::fstat(STDIN_FILENO, &in) : ::stat(path.c_str(), &in)) == 0 &&
+            in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+            throw SweepMergeError{
+                "standard output is the shard " +
+                (isStdin ? std::string("on standard input") : Quote_For_Message(path, 200)) +
+                " (a shell's > empties it before the merge begins): write the merged CSV with "
+                "-o FILE"};
+    }
+}
+
 int merge(const SweepOptions& o) {
-    std::vector<ShardText> shards;
-    for (const std::string& path : o.shards) shards.push_back({path, readFile(path)});
-    writeOut(Merge_Shards(shards));
-    flushOut();
+    if (!o.output) refuseOutputShard(o.shards);
+    // Every shard is open at once: as many files as the system lets the program have.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        (void)::setrlimit(RLIMIT_NOFILE, &files);
+    }
+    std::vector<std::unique_ptr<ShardSource>> shards;
+    for (const std::string& path : o.shards) shards.push_back(Open_Shard(path));
+    if (o.output) {
+        // Every shard has been read when the file is replaced, so it may be one of them.
+        SaveFile file(*o.output);
+        Merge_Shards(shards, [&file](std::string_view bytes) { file.Write(bytes); });
+        file.Commit();
+    } else {
+        Merge_Shards(shards, [](std::string_view bytes) {
+            if (const int err = Write_All(STDOUT_FILENO, bytes))
+                throw File_Error(err, "writing standard output");
+        });
+    }
     return 0;
 }
 
@@ -248,6 +301,9 @@ SweepOptions parse(int argc, char** argv) {
     app.add_flag("--quiet", o.quiet);
     app.add_option("FILE", o.file);
     CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
+    mergeCommand->set_help_flag();
+    mergeCommand->add_flag("-h,--help", o.mergeHelp);
+    Add_File_Option(*mergeCommand, "-o", o.output);
     mergeCommand->add_option("SHARD", o.shards);
     app.require_subcommand(0, 1);
 
@@ -259,7 +315,15 @@ SweepOptions parse(int argc, char** argv) {
     if (o.help) return o;
     o.merge = mergeCommand->parsed();
     if (o.merge) {
+        if (o.mergeHelp) return o;
+        std::string given;
+        for (const CLI::Option* option : app.get_options())
+            if (option->count() > 0) given += (given.empty() ? "" : ", ") + option->get_name();
+        if (!given.empty())
+            usage("the sweep's " + given + " cannot go with merge, which takes -o FILE and SHARD");
         if (o.shards.empty()) usage("merge needs the shards' CSV files");
+        if (std::count(o.shards.begin(), o.shards.end(), "-") > 1)
+            usage("merge reads standard input (-) once");
         return o;
     }
     if (o.file.empty()) usage("no parameter FILE given");
@@ -279,8 +343,8 @@ int main(int argc, char** argv) {
         std::cerr << "lv-sweep: " << e.message << "\n\n" << Usage;
         return 2;
     }
-    if (o.help) {
-        std::cout << Usage;
+    if (o.help || o.mergeHelp) {
+        std::cout << (o.help ? Usage : MergeUsage);
         return 0;
     }
     try {
@@ -290,7 +354,7 @@ int main(int argc, char** argv) {
     } catch (const SweepMergeError& e) {
         std::cerr << "lv-sweep merge: " << e.message << "\n";
     } catch (const std::exception& e) {
-        std::cerr << "lv-sweep: " << Failure_Text(e) << "\n";
+        std::cerr << (o.merge ? "lv-sweep merge: " : "lv-sweep: ") << Failure_Text(e) << "\n";
     }
     return 1;
 }

@@ -28,9 +28,8 @@ if [ -z "${SLURM_ARRAY_TASK_ID:-}" ]; then
     array=$(sbatch --parsable --export=ALL --cpus-per-task="$LV_CPUS" \
         --array=0-$((SHARDS - 1)) "$0")
     array=${array%%;*}
-    # The merge job's command. It writes sweep.csv through the shell's >, so a merge that
-    # fails leaves an empty sweep.csv behind.
-    merge="'$LV_SWEEP' merge shards/shard-*.csv >sweep.csv"
+    # The merge job's command: sweep.csv appears whole, or not at all when the merge fails.
+    merge="'$LV_SWEEP' merge -o sweep.csv shards/shard-*.csv"
     job=$(sbatch --parsable --dependency=afterok:"$array" --kill-on-invalid-dep=yes \
         --job-name=lv-sweep-merge --output=shards/merge-%j.out --wrap "$merge")
     echo "Shards submitted as job $array, their merge as job ${job%%;*}:" \

@@ -49,7 +49,7 @@ std::string SweepCsv::Row(const PointResult& r) const {
     return row;
 }
 
-std::string Sweep_Id(std::string_view model, std::string_view settings, long long total) {
+std::string Sweep_Digest(std::string_view model, std::string_view settings) {
     // FNV-1a over both parts, with the length of the first between them, so that no shift of
     // bytes from one part to the other gives the same digest.
     uint64_t h = 0xcbf29ce484222325ULL;
@@ -64,5 +64,5 @@ std::string Sweep_Id(std::string_view model, std::string_view settings, long lon
     mix(settings);
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-    return std::string(hex) + ":" + std::to_string(total);
+    return hex;
 }

@@ -11,7 +11,7 @@
 // header: point, each varied NAME as given, seed, status, LE, steps, t, x0 ... x(N-1),
 // message, sweep. One row a point; doubles with 17 significant digits and '.'; a failed
 // point has its status and message and leaves LE, steps, t and x empty. `sweep` names the
-// sweep and its number of points on every row, so that merged shards can be checked.
+// sweep on every row (Sweep_Column), so that merged shards can be checked.
 class SweepCsv {
   public:
     SweepCsv(std::vector<std::string> names, int species, std::string sweepId);
@@ -28,7 +28,6 @@ class SweepCsv {
 // One CSV field, quoted when RFC 4180 asks for it.
 std::string Csv_Field(std::string_view text);
 
-// The sweep column's text: a 64-bit digest of the model as read from the parameter file and
-// of everything else that decides the points' results (`settings`), and the number of points:
-// "0123456789abcdef:1000".
-std::string Sweep_Id(std::string_view model, std::string_view settings, long long total);
+// The sweep column's digest: 64 bits of the model as read from the parameter file and of
+// everything else that decides the points' results (`settings`), as 16 hexadecimal digits.
+std::string Sweep_Digest(std::string_view model, std::string_view settings);

@@ -1,11 +1,12 @@
 #include "SweepIdentity.h"
 
 #include "Convert.h"
+#include "LvError.h"
 #include "SweepCsv.h"
 
 std::string Sweep_Identity(const SweepBase& base, const SweepPoints& points, bool datStyle) {
-    return Sweep_Id(Sweep_Model_Text(base), Sweep_Settings_Text(base, points, datStyle),
-                    points.Total());
+    return Sweep_Column(
+        Sweep_Digest(Sweep_Model_Text(base), Sweep_Settings_Text(base, points, datStyle)), points);
 }
 
 std::string Sweep_Model_Text(const SweepBase& base) {
@@ -31,4 +32,89 @@ std::string Sweep_Settings_Text(const SweepBase& base, const SweepPoints& points
         s += ";seeds=" + std::to_string(points.Seeds()->from) + ":" +
              std::to_string(points.Seeds()->to);
     return s;
+}
+
+namespace {
+
+// The name of a varied value as the definition writes it.
+std::string definitionName(const SweepParameter& p) {
+    using Kind = SweepParameter::Kind;
+    switch (p.kind) {
+        case Kind::Rate:
+            return "r(" + std::to_string(p.i) + ")";
+        case Kind::Population:
+            return "x(" + std::to_string(p.i) + ")";
+        case Kind::Matrix:
+            return "a(" + std::to_string(p.i) + "/" + std::to_string(p.j) + ")";
+        case Kind::TimeStep:
+            return "dt";
+        case Kind::RunTime:
+            return "TotalTime";
+    }
+    return "?";
+}
+
+std::string definitionText(const SweepPoints& points) {
+    std::string s;
+    for (const SweepAxis& a : points.Axes()) {
+        if (!s.empty()) s += ';';
+        s += definitionName(a.parameter) + "=" + Format_Digits17(a.from) + ":" +
+             Format_Digits17(a.to) + ":" + std::to_string(a.count);
+    }
+    if (const std::optional<SweepSeeds>& seeds = points.Seeds()) {
+        if (!s.empty()) s += ';';
+        s += "seeds=" + std::to_string(seeds->from) + ":" + std::to_string(seeds->to);
+    }
+    return s;
+}
+
+[[noreturn]] void refuse(const std::string& why) {
+    throw SweepOptionError{why};
+}
+
+// The axes and seeds of a definition, each item read as its option reads it.
+SweepPoints parseDefinition(const std::string& text) {
+    std::vector<SweepAxis> axes;
+    std::optional<SweepSeeds> seeds;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(';', at);
+        if (end == std::string::npos) end = text.size();
+        std::string item = text.substr(at, end - at);
+        at = end + 1;
+        if (seeds) refuse("the seeds come last");
+        if (item.rfind("seeds=", 0) == 0) {
+            seeds = SweepSeeds::Parse(item.substr(6));
+            continue;
+        }
+        const std::size_t eq = item.find('=');
+        for (std::size_t k = 0; k < eq && k < item.size(); ++k)
+            if (item[k] == '/') item[k] = ',';
+        axes.push_back(SweepAxis::Parse(item));
+    }
+    return SweepPoints(std::move(axes), seeds, SweepShard{});
+}
+
+}  // namespace
+
+std::string Sweep_Column(std::string_view digest, const SweepPoints& points) {
+    return std::string(digest) + ":" + std::to_string(points.Total()) + ":" +
+           definitionText(points);
+}
+
+SweepColumn Parse_Sweep_Column(const std::string& text) {
+    const std::size_t c1 = text.find(':');
+    const std::size_t c2 = c1 == std::string::npos ? c1 : text.find(':', c1 + 1);
+    if (c2 == std::string::npos)
+        refuse("expected DIGEST:POINTS:DEFINITION (an older lv-sweep wrote no definition)");
+    const std::string digest = text.substr(0, c1);
+    if (digest.size() != 16 || digest.find_first_not_of("0123456789abcdef") != std::string::npos)
+        refuse("the digest is not 16 hexadecimal digits");
+    SweepColumn column{digest, parseDefinition(text.substr(c2 + 1))};
+    // The count follows from the definition; any other text for the same sweep would compare
+    // unequal to the column of its other shards, so only the writer's own is taken.
+    if (Sweep_Column(digest, column.points) != text)
+        refuse("not as lv-sweep writes it (it writes " +
+               Quote_For_Message(Sweep_Column(digest, column.points), 100) + " for that sweep)");
+    return column;
 }

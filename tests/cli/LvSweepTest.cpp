@@ -306,7 +306,7 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
               "lv-sweep merge: 4 of the sweep's 15 points are in no shard: 1, 5, 9, 13\n");
     const Result twice = Sweep("merge" + shards + " " + dir + "/shard1.csv");
     EXPECT_EQ(twice.status, 1);
-    EXPECT_NE(twice.err.find("point 1 is given twice: " + dir + "/shard1.csv, line 2 and "),
+    EXPECT_NE(twice.err.find("point 1 is given twice: \"" + dir + "/shard1.csv\", line 2 and "),
               std::string::npos)
         << twice.err;
     // Shard 1 run again as `sweepArgs` say, merged with the others in place of the first.
@@ -320,7 +320,7 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
     const Result other = mergedWithShard1From(
         "other", "--quiet --time 15 --vary 'a(2,0)=2:2.7:5' --seeds 1:3 " + Chaotic);
     EXPECT_EQ(other.status, 1);
-    EXPECT_NE(other.err.find(dir + "/other.csv, line 2: another sweep"), std::string::npos)
+    EXPECT_NE(other.err.find(dir + "/other.csv\", line 2: another sweep"), std::string::npos)
         << other.err;
     PFile changed;
     changed.r[3] = "1.2700000000000002";  // the next double after 1.27
@@ -333,8 +333,124 @@ TEST_F(LvSweep, ThreadsAndShardsChangeNoByteAndMergeChecksTheShards) {
     const Result fromStdin = mergedWithShard1From("stdin", sameRange + "- <" + Chaotic);
     EXPECT_EQ(fromStdin.status, 0) << fromStdin.err;
     EXPECT_TRUE(fromStdin.out == whole);
-    EXPECT_EQ(Sweep("merge " + dir + "/nowhere.csv").err.find("lv-sweep: Path not found: reading"),
-              0u);
+}
+
+// The shards and the whole of one small sweep, in the scratch folder: s0.csv ... and whole.csv.
+const std::string SmallSweep = "--quiet --time 5 --vary 'r(1)=0.6:0.8:5' --seeds 1:2 " + Chaotic;
+
+TEST_F(LvSweep, MergeWritesItsFileWholeOrNotAtAllAndTakesOnlyItsOwnOptions) {
+    ASSERT_EQ(Sweep("--csv " + dir + "/whole.csv " + SmallSweep).status, 0);
+    const std::string whole = Slurp(dir + "/whole.csv");
+    std::string s[3];
+    for (int k = 0; k < 3; ++k) {
+        s[k] = dir + "/s" + std::to_string(k) + ".csv";
+        ASSERT_EQ(
+            Sweep("--shard " + std::to_string(k) + "/3 --csv " + s[k] + " " + SmallSweep).status,
+            0);
+    }
+    // The sweep column: the digest, the number of points and their definition.
+    EXPECT_EQ(Rows(whole).at(3).at("sweep").substr(16),
+              ":10:r(1)=0.59999999999999998:0.80000000000000004:5;seeds=1:2");
+    const std::string all = " " + s[0] + " " + s[1] + " " + s[2];
+    Result r = Sweep("merge -o " + dir + "/m.csv" + all);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Slurp(dir + "/m.csv") == whole);
+    // The file may be a shard: it is replaced once every shard has been read.
+    const std::string c0 = Write("c0.csv", Slurp(s[0]));
+    EXPECT_EQ(Sweep("merge " + c0 + " " + s[1] + " " + s[2] + " -o " + c0).status, 0);
+    EXPECT_TRUE(Slurp(c0) == whole);
+    // A merge that fails leaves the file as it was, and nothing beside it.
+    const std::string kept = Write("kept.csv", "old");
+    r = Sweep("merge -o " + kept + " " + s[0] + " " + s[1]);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Slurp(kept), "old");
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".lv-save"), std::string::npos);
+    // Standard output that is a shard: the shell has emptied it already.
+    const std::string c1 = Write("c1.csv", Slurp(s[1]));
+    r = Run_Program(LV_SWEEP, "merge " + s[0] + " " + c1 + " " + s[2], 0, 60, ">" + c1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "lv-sweep merge: standard output is the shard \"" + c1 +
+                         "\" (a shell's > empties it before the merge begins): write the merged "
+                         "CSV with -o FILE\n");
+    // Standard input, once.
+    r = Sweep("merge " + s[0] + " - " + s[2] + " <" + s[1]);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == whole);
+    r = Sweep("merge - - <" + s[1]);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("lv-sweep: merge reads standard input (-) once\n", 0), 0u) << r.err;
+    // Its own help; the sweep's options are refused, not ignored.
+    r = Sweep("merge --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: lv-sweep merge [-o FILE] SHARD...\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("  -o FILE "), std::string::npos);
+    EXPECT_NE(Sweep("--help").out.find("lv-sweep merge [-o FILE] SHARD...\n"), std::string::npos);
+    for (const std::string& given :
+         {"--csv " + dir + "/m2.csv", std::string("--quiet --threads 2")}) {
+        r = Sweep(given + " merge" + all);
+        EXPECT_EQ(r.status, 2) << given;
+        EXPECT_NE(r.err.find("cannot go with merge"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(dir + "/m2.csv"));
+}
+
+TEST_F(LvSweep, MergeReadsShardsAsTheyComeAndSaysWhatIsWrongWhere) {
+    ASSERT_EQ(Sweep("--csv " + dir + "/whole.csv " + SmallSweep).status, 0);
+    const std::string whole = Slurp(dir + "/whole.csv");
+    std::string s[2];
+    for (int k = 0; k < 2; ++k) {
+        s[k] = dir + "/s" + std::to_string(k) + ".csv";
+        ASSERT_EQ(
+            Sweep("--shard " + std::to_string(k) + "/2 --csv " + s[k] + " " + SmallSweep).status,
+            0);
+    }
+    // A spreadsheet's byte order mark and blank last line pass, and are not merged.
+    const std::string saved = Write("saved.csv", "\xEF\xBB\xBF" + Slurp(s[1]) + "\r\n");
+    Result r = Sweep("merge " + s[0] + " " + saved);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == whole);
+    // A row holding another value than its point's, though the same double.
+    std::string text = Slurp(s[1]);
+    const std::size_t at = text.find("\r\n1,0.59999999999999998,2,");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 4, 19, "0.6");
+    const std::string edited = Write("edited.csv", text);
+    r = Sweep("merge " + s[0] + " " + edited);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "lv-sweep merge: \"" + edited +
+                         "\", line 2: point 1 has r(1) \"0.6\", where the sweep's definition "
+                         "gives 0.59999999999999998\n");
+    // Names and fields reach the terminal escaped: a name cannot forge a line of the message.
+    const std::string forged = dir + "/s1.csv\", line 2 and\nlv-sweep merge: \x1b[2J.csv";
+    fs::copy_file(s[1], forged);
+    r = Sweep("merge " + s[0] + " '" + forged + "' " + s[1]);
+    EXPECT_EQ(r.err,
+              "lv-sweep merge: point 1 is given twice: \"" + dir +
+                  "/s1.csv\\\", line 2 and\\x0Alv-sweep merge: \\x1B[2J.csv\", line 2 and \"" +
+                  s[1] + "\", line 2\n");
+    // Read failures by their kind and file, names escaped; endless or huge records stop at
+    // the readers' bound, in little memory, and are not echoed.
+    const std::string huge = Write("huge.csv", Slurp(s[0]) + "8," + std::string(5 << 20, '9'));
+    const std::pair<std::string, std::string> failures[] = {
+        {dir, "Permission denied: reading \"" + dir + "\" (Is a directory)"},
+        {"$'" + dir + "/no\\nx.csv'",
+         "File not found: reading \"" + dir + "/no\\x0Ax.csv\" (No such file or directory)"},
+        {"/dev/zero",
+         "Overflow: \"/dev/zero\", line 1: the record is longer than 32767 characters"},
+        {s[1] + " " + huge,
+         "Overflow: \"" + huge + "\", line 7: the record is longer than 32767 characters"},
+    };
+    for (const auto& [args, said] : failures) {
+        r = Run_Program(LV_SWEEP, "merge " + args, 256, 60);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err, "lv-sweep merge: " + said + "\n") << args;
+        if (AddressSpaceCanBeLimited) {
+            EXPECT_LT(r.maxRssKb, 50 * 1024) << args;
+        }
+    }
 }
 
 TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -19,10 +20,12 @@
 #include "Random.h"
 #include "SweepCsv.h"
 #include "SweepExecutor.h"
+#include "SweepIdentity.h"
 #include "SweepMerge.h"
 #include "SweepPoints.h"
 #include "SweepRun.h"
 #include "SweepSystems.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -404,77 +407,318 @@ TEST(SweepCsv, HeaderAndRowsAreRfc4180WithNumbersThatReadBack) {
         EXPECT_EQ(bits(std::strtod(Format_Digits17(v).c_str(), nullptr)), bits(v));
     EXPECT_EQ(Csv_Field("line\nbreak"), "\"line\nbreak\"");
     EXPECT_EQ(Csv_Field("plain text"), "plain text");
-    EXPECT_NE(Sweep_Id("abc", "s", 5), Sweep_Id("ab", "cs", 5));
-    EXPECT_NE(Sweep_Id("abc", "s", 5), Sweep_Id("abd", "s", 5));
-    EXPECT_EQ(Sweep_Id("abc", "s", 5).substr(16), ":5");
+    EXPECT_NE(Sweep_Digest("abc", "s"), Sweep_Digest("ab", "cs"));
+    EXPECT_NE(Sweep_Digest("abc", "s"), Sweep_Digest("abd", "s"));
 }
 
-// The shards of a sweep of `total` points as CSV texts.
-std::vector<ShardText> shards(long long total, long long n, const std::string& id,
-                              const std::string& name = "r(0)") {
-    const SweepCsv csv({name}, 2, id);
-    std::vector<ShardText> out;
+TEST(SweepCsv, SweepColumnCarriesTheDefinitionUnquotedAndReadsBackToTheSamePoints) {
+    const SweepPoints points(
+        {SweepAxis::Parse("r(1)=0.5:1:101"), SweepAxis::Parse("a(0,12)=0.9:1.3:41")},
+        SweepSeeds{1, 1000}, {2, 5});
+    const std::string column = Sweep_Column("0123456789abcdef", points);
+    EXPECT_EQ(column,
+              "0123456789abcdef:4141000:r(1)=0.5:1:101;a(0/12)=0.90000000000000002:1.3:41;"
+              "seeds=1:1000");
+    EXPECT_EQ(Csv_Field(column), column);
+    const SweepColumn back = Parse_Sweep_Column(column);
+    EXPECT_EQ(back.digest, "0123456789abcdef");
+    ASSERT_EQ(back.points.Total(), points.Total());
+    for (long long i : {0LL, 999LL, 1000LL, 2345678LL, 4140999LL}) {
+        const SweepPoint a = back.points.Point(i), b = points.Point(i);
+        EXPECT_EQ(bits(a.values[0]), bits(b.values[0])) << i;
+        EXPECT_EQ(bits(a.values[1]), bits(b.values[1])) << i;
+        EXPECT_EQ(a.seed, b.seed) << i;
+    }
+    for (const char* text : {"0123456789abcdef:1:",
+                             "0123456789abcdef:12:dt=0.01:-3.0000000000000002e-300:3;x(50)=1:1:4",
+                             "0123456789abcdef:2:TotalTime=5:7:2"})
+        EXPECT_EQ(Sweep_Column("0123456789abcdef", Parse_Sweep_Column(text).points), text);
+
+    // Only the writer's own text: the merge compares the column of every row as text.
+    const std::pair<const char*, const char*> refused[] = {
+        {"0123456789abcdef:11", "DIGEST:POINTS:DEFINITION"},
+        {"0123456789ABCDEF:11:r(1)=0:1:11", "16 hexadecimal digits"},
+        {"0123456789abcdef:12:r(1)=0:1:11", "(it writes \"0123456789abcdef:11:r(1)=0:1:11\""},
+        {"0123456789abcdef:11:r(1)=0.0:1:11", "not as lv-sweep writes it"},
+        {"0123456789abcdef:2:a(0,1)=0:1:2", "not as lv-sweep writes it"},
+        {"0123456789abcdef:6:seeds=1:3;r(1)=0:1:2", "the seeds come last"},
+        {"0123456789abcdef:11:q(1)=0:1:11", "expected r(k)"},
+        {"0123456789abcdef:8:r(0)=0:1:2;r(1)=0:1:2;r(2)=0:1:2", "twice for a grid"},
+    };
+    for (const auto& [text, why] : refused) {
+        const std::string said = refusal([text = text] { Parse_Sweep_Column(text); });
+        EXPECT_NE(said.find(why), std::string::npos) << text << ": " << said;
+    }
+}
+
+TEST(SweepCsv, IdentityIsTheSameForEveryShardAndCarriesThePoints) {
+    const SweepBase b = chaoticFour();
+    const std::vector<SweepAxis> axes = {SweepAxis::Parse("r(1)=0.5:1:3")};
+    const std::string id = Sweep_Identity(b, SweepPoints(axes, SweepSeeds{4, 5}, {1, 2}), false);
+    EXPECT_EQ(Sweep_Identity(b, SweepPoints(axes, SweepSeeds{4, 5}, {0, 1}), false), id);
+    EXPECT_NE(Sweep_Identity(b, SweepPoints(axes, SweepSeeds{4, 5}, {0, 1}), true), id);
+    const SweepPoints back = Parse_Sweep_Column(id).points;
+    EXPECT_EQ(back.Total(), 6);
+    EXPECT_EQ(back.Point(5).values, std::vector<double>{1});
+    EXPECT_EQ(back.Point(5).seed, 5u);
+}
+
+// The shards of the sweep `points` as the writer writes them; point 4 failed with a message
+// that spans two lines.
+std::vector<std::string> shardTexts(const SweepPoints& points, long long n,
+                                    const std::string& digest = "00000000000000aa") {
+    std::vector<std::string> names;
+    for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
+    const SweepCsv csv(names, 2, Sweep_Column(digest, points));
+    std::vector<std::string> out;
     for (long long k = 0; k < n; ++k) {
-        ShardText s{"shard" + std::to_string(k) + ".csv", csv.Header()};
-        for (long long i = k; i < total; i += n) {
-            PointResult r = okResult(i, {double(i)}, double(i) / 8);
+        std::string text = csv.Header();
+        for (long long i = k; i < points.Total(); i += n) {
+            PointResult r = okResult(i, {}, double(i) / 8);
+            r.point = points.Point(i);
             if (i == 4) {
                 r.status = "Overflow";
                 r.message = "Overflow: model run, step 3,\r\nthen \"more\"";
             }
-            s.text += csv.Row(r);
+            text += csv.Row(r);
         }
-        out.push_back(std::move(s));
+        out.push_back(std::move(text));
     }
     return out;
 }
 
-std::string mergeRefusal(const std::vector<ShardText>& s) {
-    try {
-        Merge_Shards(s);
-    } catch (const SweepMergeError& e) {
-        return e.message;
-    }
-    return "(merged)";
+SweepPoints eleven(const char* axis = "a(0,1)=0.5:1.5:11") {
+    return SweepPoints({SweepAxis::Parse(axis)}, std::nullopt, {});
 }
+
+// The merged text of the shards (named shard0.csv, ...), or what stopped the merge.
+std::string merged(const std::vector<std::string>& texts, std::vector<std::string> names = {}) {
+    std::vector<std::unique_ptr<ShardSource>> sources;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        if (names.size() <= k) names.push_back("shard" + std::to_string(k) + ".csv");
+        sources.push_back(Shard_Text(names[k], texts[k]));
+    }
+    std::string out;
+    try {
+        Merge_Shards(sources, [&out](std::string_view bytes) { out.append(bytes); });
+    } catch (const SweepMergeError& e) {
+        return "refused: " + e.message;
+    } catch (const LvError& e) {
+        return std::string("failed: ") + e.what();
+    }
+    return out;
+}
+
+// A shard made as it is read: `rows` rows of the sweep `points` from point k, every n-th,
+// or after `bytes` bytes a failing read. Counts what was read of it.
+class MadeShard : public ShardSource {
+  public:
+    MadeShard(const SweepPoints& points, long long k, long long n, int failAfter = -1)
+        : ShardSource("\"made.csv\""), points_(points), next_(k), n_(n), failAfter_(failAfter) {
+        pending_ = csv_.Header();
+    }
+    ssize_t Read(char* into, std::size_t most) override {
+        if (failAfter_ >= 0 && read >= std::size_t(failAfter_)) return -EIO;
+        while (pending_.size() < most && next_ < points_.Total()) {
+            PointResult r = okResult(next_, {}, 0.5);
+            r.point = points_.Point(next_);
+            pending_ += csv_.Row(r);
+            next_ += n_;
+        }
+        const std::size_t n = std::min(most, pending_.size());
+        std::memcpy(into, pending_.data(), n);
+        pending_.erase(0, n);
+        read += n;
+        return ssize_t(n);
+    }
+    std::size_t read = 0;
+
+  private:
+    const SweepPoints points_;
+    const SweepCsv csv_{{"r(0)"}, 2, Sweep_Column("00000000000000aa", points_)};
+    long long next_, n_;
+    int failAfter_;
+    std::string pending_;
+};
+
+// Endless bytes, counting what was read.
+class EndlessShard : public ShardSource {
+  public:
+    EndlessShard() : ShardSource("\"endless\"") {}
+    ssize_t Read(char* into, std::size_t most) override {
+        std::memset(into, '7', most);
+        read += most;
+        return ssize_t(most);
+    }
+    std::size_t read = 0;
+};
 
 TEST(SweepMerge, ShardsInAnyOrderGiveTheOneProcessText) {
-    const std::string whole = shards(11, 1, "00000000000000aa:11")[0].text;
-    std::vector<ShardText> three = shards(11, 3, "00000000000000aa:11");
+    const std::string whole = shardTexts(eleven(), 1)[0];
+    std::vector<std::string> three = shardTexts(eleven(), 3);
     std::swap(three[0], three[2]);
-    EXPECT_EQ(Merge_Shards(three), whole);
-    EXPECT_EQ(Merge_Shards(shards(11, 1, "00000000000000aa:11")), whole);
+    EXPECT_EQ(merged(three), whole);
+    EXPECT_EQ(merged({whole}), whole);
     // More shards than points: some shards hold the header only.
-    EXPECT_EQ(Merge_Shards(shards(11, 13, "00000000000000aa:11")), whole);
+    EXPECT_EQ(merged(shardTexts(eleven(), 13)), whole);
+    // Many rows across the reads' buffers, shards of seeds and a grid.
+    const SweepPoints grid({SweepAxis::Parse("r(0)=0:1:30"), SweepAxis::Parse("dt=1e-3:0.1:50")},
+                           SweepSeeds{7, 10}, {});
+    EXPECT_TRUE(merged(shardTexts(grid, 7)) == shardTexts(grid, 1)[0]);
 }
 
-TEST(SweepMerge, RefusesMissingRepeatedAndForeignShards) {
-    const std::string id = "00000000000000aa:11";
-    std::vector<ShardText> s = shards(11, 3, id);
-    std::vector<ShardText> missing = {s[0], s[2]};
-    EXPECT_EQ(mergeRefusal(missing), "4 of the sweep's 11 points are in no shard: 1, 4, 7, 10");
-    std::vector<ShardText> lastRowLost = s;
-    lastRowLost[1].text.resize(lastRowLost[1].text.rfind("\r\n10,") + 2);
-    EXPECT_EQ(mergeRefusal(lastRowLost), "1 of the sweep's 11 points are in no shard: 10");
-    std::vector<ShardText> repeated = {s[0], s[1], s[2], s[1]};
-    EXPECT_EQ(mergeRefusal(repeated),
-              "point 1 is given twice: shard1.csv, line 2 and shard1.csv, line 2");
-    std::vector<ShardText> otherSweep = {s[0], s[1], shards(11, 3, "00000000000000bb:11")[2]};
-    EXPECT_NE(mergeRefusal(otherSweep).find("shard2.csv, line 2: another sweep"),
+TEST(SweepMerge, ReadsTheShardsSideBySideHoldingARowOfEach) {
+    // 2,000,000 rows, over 200 MB: the first merged text comes after a few reads of each.
+    const SweepPoints points({SweepAxis::Parse("r(0)=0:1:2000000")}, std::nullopt, {});
+    std::vector<std::unique_ptr<ShardSource>> sources;
+    for (long long k = 0; k < 3; ++k) sources.push_back(std::make_unique<MadeShard>(points, k, 3));
+    struct Enough {};
+    std::string first;
+    try {
+        Merge_Shards(sources, [&](std::string_view bytes) {
+            first = bytes;
+            throw Enough{};
+        });
+    } catch (const Enough&) {
+    }
+    EXPECT_EQ(first.find("point,r(0),seed,"), 0u);
+    EXPECT_LT(first.find("\r\n0,0,"), first.find("\r\n1,"));
+    EXPECT_LT(first.find("\r\n1,"), first.find("\r\n2,"));
+    for (const auto& s : sources) EXPECT_LT(static_cast<MadeShard&>(*s).read, 200000u);
+}
+
+TEST(SweepMerge, RefusesMissingRepeatedUnorderedAndForeignShards) {
+    const std::vector<std::string> s = shardTexts(eleven(), 3);
+    EXPECT_EQ(merged({s[0], s[2]}),
+              "refused: 4 of the sweep's 11 points are in no shard: 1, 4, 7, 10");
+    std::vector<std::string> lastRowLost = s;
+    lastRowLost[1].resize(lastRowLost[1].rfind("\r\n10,") + 2);
+    EXPECT_EQ(merged(lastRowLost), "refused: 1 of the sweep's 11 points are in no shard: 10");
+    EXPECT_EQ(merged({s[0], s[1], s[2], s[1]}),
+              "refused: point 1 is given twice: \"shard1.csv\", line 2 and \"shard3.csv\", line 2");
+    // Within one shard: twice, and out of order (the row of point 4 spans lines 3 and 4).
+    const std::string row4 =
+        s[1].substr(s[1].find("\r\n4,") + 2, s[1].find("\r\n7,") - s[1].find("\r\n4,"));
+    std::string twice = s[1];
+    twice.insert(twice.find(row4) + row4.size(), row4);
+    EXPECT_EQ(merged({s[0], twice, s[2]}),
+              "refused: point 4 is given twice: \"shard1.csv\", line 3 and \"shard1.csv\", line 5");
+    std::string unordered = s[1];
+    unordered.replace(unordered.find(row4), row4.size(), "");
+    EXPECT_EQ(merged({s[0], unordered + row4, s[2]}),
+              "refused: \"shard1.csv\", line 5: point 4 comes after point 10 (line 4): a shard "
+              "holds its points in increasing order");
+    EXPECT_NE(merged({s[0], s[1], shardTexts(eleven(), 3, "00000000000000bb")[2]})
+                  .find("\"shard2.csv\", line 2: another sweep"),
               std::string::npos);
-    std::vector<ShardText> otherNames = {s[0], s[1], shards(11, 3, id, "r(1)")[2]};
-    EXPECT_NE(mergeRefusal(otherNames).find("the headers differ"), std::string::npos);
-    EXPECT_NE(mergeRefusal({{"notes.txt", "hello\r\n"}}).find("not the CSV of a sweep"),
+    EXPECT_NE(merged({s[0], s[1], shardTexts(eleven("a(0,1)=0.5:1.5:12"), 3)[2]})
+                  .find("\"shard2.csv\", line 2: another sweep"),
               std::string::npos);
-    EXPECT_NE(mergeRefusal({{"cut.csv", s[0].text + "9,\"open"}}).find("never closed"),
+    EXPECT_NE(merged({s[0], s[1], shardTexts(eleven("r(1)=0.5:1.5:11"), 3)[2]})
+                  .find("the headers differ"),
               std::string::npos);
-    std::vector<ShardText> beyond = s;
-    beyond[0].text += "12,12,,ok,1,1,1,1,1,," + id + "\r\n";
-    EXPECT_NE(mergeRefusal(beyond).find("point \"12\" is not one of the sweep's 0 to 10"),
+    EXPECT_NE(merged({"hello\r\n"}).find("not the CSV of a sweep"), std::string::npos);
+    EXPECT_NE(merged({""}).find("the file is empty"), std::string::npos);
+    EXPECT_NE(merged({s[0] + "9,\"open"}).find("\"shard0.csv\", line 6: a quote is never closed"),
               std::string::npos);
-    EXPECT_NE(
-        mergeRefusal({{"empty.csv", shards(1, 3, id)[2].text}}).find("no shard holds a point"),
-        std::string::npos);
+    const std::string id = Sweep_Column("00000000000000aa", eleven());
+    EXPECT_NE(merged({s[0] + "12,1.5,,ok,1,1,1,1,1,," + id + "\r\n"})
+                  .find("point \"12\" is not one of the sweep's 0 to 10"),
+              std::string::npos);
+    EXPECT_NE(merged({shardTexts(eleven(), 13)[12]}).find("no shard holds a point"),
+              std::string::npos);
+    // A shard of a sweep column without its definition.
+    std::string old = s[0];
+    for (std::size_t at; (at = old.find(id)) != std::string::npos;)
+        old.replace(at, id.size(), "00000000000000aa:11");
+    EXPECT_NE(merged({old}).find("(an older lv-sweep wrote no definition)"), std::string::npos);
+}
+
+TEST(SweepMerge, RowsHoldTheValuesAndSeedTheirPointGivesToTheLastDigit) {
+    const SweepPoints seeds({SweepAxis::Parse("r(1)=0.1:0.3:3")}, SweepSeeds{8, 9}, {});
+    std::vector<std::string> s = shardTexts(seeds, 2);
+    ASSERT_EQ(merged(s), shardTexts(seeds, 1)[0]);
+    // Point 2 (line 3 of shard 0): the second r(1), seed 8. Another text of the same double
+    // is not what the writer writes; another seed is another point.
+    const std::string r1 = Format_Digits17(seeds.Point(2).values[0]);
+    const std::size_t row2 = s[0].find("\r\n2," + r1 + ",8,") + 2;
+    ASSERT_NE(row2, std::string::npos + 2);
+    std::string sameDouble = s[0];
+    sameDouble.insert(row2 + 2 + r1.size(), "0");
+    EXPECT_EQ(merged({sameDouble, s[1]}), "refused: \"shard0.csv\", line 3: point 2 has r(1) \"" +
+                                              r1 + "0\", where the sweep's definition gives " + r1);
+    std::string otherSeed = s[0];
+    otherSeed.replace(row2 + 3 + r1.size(), 1, "9");
+    EXPECT_NE(merged({otherSeed, s[1]})
+                  .find("point 2 has the seed \"9\", where the sweep's "
+                        "definition gives 8"),
+              std::string::npos);
+    // A header that names other columns than the definition does.
+    std::string header = s[0];
+    header.replace(0, header.find(",seed"), "point,r(2)");
+    EXPECT_NE(merged({header}).find("the header is not lv-sweep's for the sweep"),
+              std::string::npos);
+}
+
+TEST(SweepMerge, ASpreadsheetsByteOrderMarkLineEndsAndTrailingBlankLinesPass) {
+    const std::vector<std::string> s = shardTexts(eleven(), 2);
+    std::string lf = s[1];
+    for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+    EXPECT_EQ(merged({"\xEF\xBB\xBF" + s[0] + "\r\n\r\n", lf + "\n"}), shardTexts(eleven(), 1)[0]);
+    // Only after the last row.
+    std::string blank = s[1];
+    blank.insert(blank.find("\r\n5,") + 2, "\r\n");
+    EXPECT_EQ(merged({s[0], blank}),
+              "refused: \"shard1.csv\", line 4: a blank line before the last row");
+}
+
+TEST(SweepMerge, OverlongRecordsStopTheReadAndMessagesQuoteBriefly) {
+    // An endless record fails at its 32,768th character, without reading on.
+    std::vector<std::unique_ptr<ShardSource>> endless;
+    endless.push_back(std::make_unique<EndlessShard>());
+    try {
+        Merge_Shards(endless, [](std::string_view) {});
+        ADD_FAILURE() << "merged";
+    } catch (const LvError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Overflow);
+        EXPECT_STREQ(e.what(),
+                     "Overflow: \"endless\", line 1: the record is longer than 32767 characters");
+    }
+    EXPECT_LT(static_cast<EndlessShard&>(*endless[0]).read, 65536u);
+    // A row of 32,767 characters passes, one more fails.
+    const std::string s = shardTexts(eleven(), 1)[0];
+    const std::string header = s.substr(0, s.find("\r\n") + 2);
+    const std::string rest = s.substr(s.find("\r\n1,") + 2);
+    const SweepCsv csv({"a(0,1)"}, 2, Sweep_Column("00000000000000aa", eleven()));
+    PointResult failed = SweepRun::Failure(eleven().Point(0), LvError(ErrorKind::Overflow));
+    const std::size_t bare = csv.Row(failed).size() - 2 - failed.message.size();
+    failed.message += std::string(MaxLineLength - bare - failed.message.size(), 'm');
+    const std::string longest = header + csv.Row(failed) + rest;
+    EXPECT_EQ(merged({longest}), longest);
+    failed.message += 'm';
+    EXPECT_EQ(
+        merged({header + csv.Row(failed) + rest}),
+        "failed: Overflow: \"shard0.csv\", line 2: the record is longer than 32767 characters");
+    // Control characters of names and fields come out escaped, long fields shortened.
+    const std::string said =
+        merged({header + "\x1b[2J" + std::string(30000, '7') + s.substr(s.find("\r\n") + 3)},
+               {"new\nline.csv"});
+    EXPECT_EQ(said.rfind("refused: \"new\\x0Aline.csv\", line 2: point \"\\x1B[2J777", 0), 0u)
+        << said;
+    EXPECT_LT(said.size(), 200u);
+    EXPECT_EQ(said.find('\n'), std::string::npos);
+}
+
+TEST(SweepMerge, ReadFailuresCarryTheirKindAndTheShard) {
+    std::vector<std::unique_ptr<ShardSource>> failing;
+    failing.push_back(std::make_unique<MadeShard>(eleven(), 0, 1, 0));
+    try {
+        Merge_Shards(failing, [](std::string_view) {});
+        ADD_FAILURE() << "merged";
+    } catch (const LvError& e) {
+        EXPECT_STREQ(e.what(),
+                     "Device I/O error: reading \"made.csv\", line 1 (Input/output error)");
+    }
 }
 
 }  // namespace
