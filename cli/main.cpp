@@ -34,10 +34,10 @@
 
 namespace {
 
-// 17 significant digits, '.' whatever the locale says; JSON has no word for what is not
-// finite.
+// The shortest text that reads back to the number, '.' whatever the locale says; JSON has no
+// word for what is not finite.
 std::string Json_Number(double v) {
-    return std::isfinite(v) ? Format_Digits17(v) : "null";
+    return std::isfinite(v) ? Format_Shortest(v) : "null";
 }
 
 // Standard output as the result's one way out: a write that fails (a full disk, a closed

@@ -23,7 +23,7 @@ std::string Info_Caption(double le) {
 namespace {
 
 [[noreturn]] void failAt(ErrorKind kind, long long step, const std::string& what) {
-    throw LvError(kind, "model run, step " + std::to_string(step) + ": " + what);
+    throw LvError(kind, "model run, step " + std::to_string(step) + ": " + what).atStep(step);
 }
 
 // The failures a step can leave in the floating-point status: invalid, divide by zero and
@@ -154,7 +154,7 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
                     chooseAt = StepCount + KernelProvisionalSteps;
                 }
             } catch (const LvError& e) {
-                throw e.within("model run, step " + std::to_string(step));
+                throw e.within("model run, step " + std::to_string(step)).atStep(step);
             }
         } else if (StepCount == chooseAt) {
             // Every build gives the same bits; only the next step's sums, which some take

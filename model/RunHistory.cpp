@@ -11,17 +11,17 @@ RunHistory::RunHistory(const std::optional<std::string>& csvPath, int n) : n_(n)
     file_.emplace(*csvPath);
     std::string header = "step,t,LE";
     for (int i = 0; i < n_; ++i) header += ",x" + std::to_string(i);
-    file_->Write(header + "\n");
+    file_->Write(header + "\r\n");
 }
 
 void RunHistory::Row(long long step, double t, double LE, std::span<const double> x) {
     lastStep_ = step;
     if (file_) {
         std::string row =
-            std::to_string(step) + "," + Format_Digits17(t) + "," + Format_Digits17(LE);
+            std::to_string(step) + "," + Format_Shortest(t) + "," + Format_Shortest(LE);
         for (int i = 0; i < n_; ++i)
-            row += "," + (std::size_t(i) < x.size() ? Format_Digits17(x[std::size_t(i)]) : "");
-        file_->Write(row + "\n");
+            row += "," + (std::size_t(i) < x.size() ? Format_Shortest(x[std::size_t(i)]) : "");
+        file_->Write(row + "\r\n");
     }
     lastKept_ = rows_++ % stride_ == 0;
     if (!lastKept_) return;

@@ -130,6 +130,12 @@ std::string Format_Digits17(double value) {
     return std::string(buf, res.ptr);
 }
 
+std::string Format_Shortest(double value) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}
+
 namespace {
 std::optional<std::string> separatorOverride;
 }  // namespace

@@ -32,6 +32,9 @@ std::string Locale_Decimal_Separator();
 // goes back to the C library.
 void Override_Locale_Decimal_Separator(const char* separator);
 
-// 17 significant digits, the shortest form that std::to_chars gives for them, with '.'
-// whatever the locale: every double reads back to itself.
+// 17 significant digits, with '.' whatever the locale: every double reads back to itself.
 std::string Format_Digits17(double value);
+
+// The shortest text that reads back to the same double (0.55, not 0.55000000000000004), with
+// '.' whatever the locale: the numbers of the CSV and JSON the programs write.
+std::string Format_Shortest(double value);

@@ -38,7 +38,7 @@ LvError::LvError(ErrorKind kind, std::string context)
 }
 
 LvError LvError::within(const std::string& where) const {
-    return LvError(kind_, context_.empty() ? where : where + ", " + context_);
+    return LvError(kind_, context_.empty() ? where : where + ", " + context_).atStep(step_);
 }
 
 namespace {

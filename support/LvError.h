@@ -33,10 +33,19 @@ class LvError : public std::exception {
     // The same failure, with `where` (file, line, step ...) put in front of the context.
     LvError within(const std::string& where) const;
 
+    // The step of a model run that failed, when a run's step did (0: none).
+    long long step() const noexcept { return step_; }
+    LvError atStep(long long step) const {
+        LvError e = *this;
+        e.step_ = step;
+        return e;
+    }
+
   private:
     ErrorKind kind_;
     std::string context_;
     std::string message_;
+    long long step_ = 0;
 };
 
 // A system call's failure on a file: the kind (from the errno, or given where the caller

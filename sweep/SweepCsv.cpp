@@ -30,23 +30,31 @@ std::string SweepCsv::Header() const {
     return h + ",message,sweep\r\n";
 }
 
-std::string SweepCsv::Row(const PointResult& r) const {
-    std::string row = std::to_string(r.point.index);
-    for (double v : r.point.values) row += "," + Format_Digits17(v);
+std::string SweepCsv::Row_Start(const SweepPoint& point) {
+    std::string row = std::to_string(point.index);
+    for (double v : point.values) row += "," + Format_Shortest(v);
     row += ",";
-    if (r.point.seed) row += std::to_string(*r.point.seed);
-    row += "," + Csv_Field(r.status);
+    if (point.seed) row += std::to_string(*point.seed);
+    return row + ",";
+}
+
+std::string SweepCsv::Row_End() const {
+    return "," + sweepId_ + "\r\n";
+}
+
+std::string SweepCsv::Row(const PointResult& r) const {
+    std::string row = Row_Start(r.point) + Csv_Field(r.status);
     if (r.Ok()) {
-        row += "," + Format_Digits17(r.LE) + "," + std::to_string(r.steps) + "," +
-               Format_Digits17(r.t);
+        row += "," + Format_Shortest(r.LE) + "," + std::to_string(r.steps) + "," +
+               Format_Shortest(r.t);
         for (int i = 0; i < species_; ++i)
-            row += "," + (std::size_t(i) < r.x.size() ? Format_Digits17(r.x[std::size_t(i)]) : "");
+            row += "," + (std::size_t(i) < r.x.size() ? Format_Shortest(r.x[std::size_t(i)]) : "");
     } else {
-        row += ",,,";
+        // A run that failed in a step says which; one refused before its run has none.
+        row += ",," + (r.steps > 0 ? std::to_string(r.steps) : std::string()) + ",";
         row.append(std::size_t(species_), ',');
     }
-    row += "," + Csv_Field(r.message) + "," + sweepId_ + "\r\n";
-    return row;
+    return row + "," + Csv_Field(r.message) + Row_End();
 }
 
 std::string Sweep_Digest(std::string_view model, std::string_view settings) {

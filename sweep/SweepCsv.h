@@ -10,7 +10,8 @@
 // comma, a quote or a line break is quoted, its quotes doubled). The first line is the
 // header: point, each varied NAME as given, seed, status, LE, steps, t, x0 ... x(N-1),
 // message, sweep. One row a point; doubles with 17 significant digits and '.'; a failed
-// point has its status and message and leaves LE, steps, t and x empty. `sweep` names the
+// point has its status, the step its run failed in (if it failed in one) and message, and
+// leaves LE, t and x empty. `sweep` names the
 // sweep on every row (Sweep_Column), so that merged shards can be checked.
 class SweepCsv {
   public:
@@ -18,6 +19,10 @@ class SweepCsv {
 
     std::string Header() const;
     std::string Row(const PointResult& r) const;
+    // What every row of a point starts with (its index, values and seed, each followed by a
+    // comma) and what every row ends with (the sweep column and the line end).
+    static std::string Row_Start(const SweepPoint& point);
+    std::string Row_End() const;
 
   private:
     std::vector<std::string> names_;

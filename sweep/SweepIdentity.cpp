@@ -58,8 +58,8 @@ std::string definitionText(const SweepPoints& points) {
     std::string s;
     for (const SweepAxis& a : points.Axes()) {
         if (!s.empty()) s += ';';
-        s += definitionName(a.parameter) + "=" + Format_Digits17(a.from) + ":" +
-             Format_Digits17(a.to) + ":" + std::to_string(a.count);
+        s += definitionName(a.parameter) + "=" + Format_Shortest(a.from) + ":" +
+             Format_Shortest(a.to) + ":" + std::to_string(a.count);
     }
     if (const std::optional<SweepSeeds>& seeds = points.Seeds()) {
         if (!s.empty()) s += ';';

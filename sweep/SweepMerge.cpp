@@ -339,7 +339,7 @@ class Merger {
         const SweepPoint made = points.Point(point);
         const std::vector<SweepAxis>& axes = points.Axes();
         for (std::size_t a = 0; a < axes.size(); ++a) {
-            const std::string want = Format_Digits17(made.values[a]);
+            const std::string want = Format_Shortest(made.values[a]);
             if (r.Field(a + 1) != want)
                 refuse(r.Where() + ": point " + std::to_string(point) + " has " +
                        axes[a].parameter.name + " " +

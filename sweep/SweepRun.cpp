@@ -67,5 +67,6 @@ PointResult SweepRun::Failure(const SweepPoint& point, const LvError& e) {
     r.point = point;
     r.status = Error_Kind_Text(e.kind());
     r.message = e.what();
+    r.steps = e.step();
     return r;
 }

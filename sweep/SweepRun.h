@@ -34,7 +34,7 @@ struct PointResult {
     std::string status;   // "ok", or the error kind as lv-run names it
     std::string message;  // the error's full text; empty when ok
     double LE = 0;
-    long long steps = 0;
+    long long steps = 0;  // steps made; for a run that failed, the step it failed in (0: none)
     double t = 0;
     std::vector<double> x;  // rows 0 to N - 1
     bool Ok() const { return message.empty(); }

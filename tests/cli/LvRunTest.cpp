@@ -223,11 +223,13 @@ TEST_F(LvRun, ImageIsTheSharedChartAsABitmapAndOnlyAfterASuccessfulRun) {
     EXPECT_TRUE(Slurp(image) == kept);
 }
 
-// The rows of a CSV file, each split at its commas.
+// The rows of a CSV file, each split at its commas; every line ends CRLF, as the sweeps' do.
 std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "a line without CRLF: " << line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         std::vector<std::string> cells;
         std::istringstream fields(line);
         for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
@@ -254,13 +256,13 @@ TEST_F(LvRun, HistoryHasARowAtEveryColumnWithTheExponentSoFar) {
         // The exponent so far and the populations at a step are exactly what a run that
         // ends at that step gives: the same sum over the same steps.
         const Result upTo = Run("--json --time 800 --steps " + steps[k] + " " + file);
-        EXPECT_EQ(rows[k + 1][1], Format_Digits17(Number(upTo.out, "t"))) << steps[k];
-        EXPECT_EQ(rows[k + 1][2], Format_Digits17(Number(upTo.out, "LE"))) << steps[k];
+        EXPECT_EQ(rows[k + 1][1], Format_Shortest(Number(upTo.out, "t"))) << steps[k];
+        EXPECT_EQ(rows[k + 1][2], Format_Shortest(Number(upTo.out, "LE"))) << steps[k];
         const std::vector<double> x = Array(upTo.out, "x");
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[k + 1][3 + i], Format_Digits17(x[i]));
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[k + 1][3 + i], Format_Shortest(x[i]));
     }
     // The last row is the run's own result, to the bit.
-    EXPECT_EQ(rows[4][2], Format_Digits17(Number(r.out, "LE")));
+    EXPECT_EQ(rows[4][2], Format_Shortest(Number(r.out, "LE")));
 
     // A run whose last step draws a column has no row twice; the plot is drawn.
     const std::string plot = dir + "/le.png";
