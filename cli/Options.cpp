@@ -26,12 +26,17 @@ const char* const Usage =
     "  --image FILE      write the strip chart as a Windows bitmap under exactly this name\n"
     "  --history FILE    write the run's history as CSV: step, t, LE (the exponent so far)\n"
     "                    and x0 ... x(N-1), a row at every chart column and one for the last\n"
-    "                    step; 17 significant digits\n"
+    "                    step; a run that fails has its rows up to the failure. FILE - is\n"
+    "                    standard output, where the result line is then left out\n"
+    "  --history-every N a row at every N-th chart column only (default 1)\n"
     "  --history-plot FILE.png\n"
     "                    draw the exponent so far against t, to see whether it has settled\n"
     "  --json            print one JSON object instead of the caption line: LE, steps,\n"
     "                    t (model time covered), N, TotalTime, dt, PlotInterval and x\n"
-    "                    (final populations of rows 0 to N-1), 17 significant digits\n"
+    "                    (final populations of rows 0 to N-1)\n"
+    "Numbers in the CSV and the JSON are the shortest texts that read back to the same\n"
+    "double. A stop signal (Ctrl-C, kill, a batch system's time limit) ends the run at once\n"
+    "and leaves no file of it.\n"
     "  --help            print this text\n";
 
 Options Parse_Options(int argc, char** argv) {
@@ -58,6 +63,13 @@ Options Parse_Options(int argc, char** argv) {
             ->multi_option_policy(last);
     Add_File_Option(app, "--image", o.image);
     Add_File_Option(app, "--history", o.history);
+    app.add_option_function<std::string>("--history-every",
+                                         [&o](const std::string& v) {
+                                             o.historyEvery = Whole_Option<long long>(
+                                                 "--history-every", v, 1,
+                                                 std::numeric_limits<long long>::max());
+                                         })
+        ->multi_option_policy(last);
     Add_File_Option(app, "--history-plot", o.historyPlot);
     app.add_flag("--json", o.json);
     app.add_option("FILE", o.file);
@@ -66,16 +78,24 @@ Options Parse_Options(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        throw UsageError{e.what()};
+        throw UsageError{Escape_For_Terminal(e.what())};
     }
+    // What CLI11 leaves is an option it does not know, or, after "--" or a FILE, a second
+    // FILE.
+    bool options = true;
     for (const std::string& extra : app.remaining()) {
-        if (extra == "--") continue;
-        if (extra.size() > 1 && extra[0] == '-')
+        if (extra == "--" && options) {
+            options = false;
+            continue;
+        }
+        if (options && extra.size() > 1 && extra[0] == '-')
             throw UsageError{"unknown option " + Quote_For_Message(extra)};
         throw UsageError{"only one FILE, not also " + Quote_For_Message(extra)};
     }
     if (o.help) return o;
     if (o.file.empty()) throw UsageError{"no parameter FILE given"};
+    if (o.history == "-" && o.json)
+        throw UsageError{"--history - and --json both write to standard output"};
     o.run.Check();
     return o;
 }

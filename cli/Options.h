@@ -19,6 +19,7 @@ struct Options {
     int height = 250;
     std::optional<std::string> image;
     std::optional<std::string> history;
+    long long historyEvery = 1;
     std::optional<std::string> historyPlot;
     bool json = false;
     bool help = false;

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,11 +25,13 @@
 #include "Random.h"
 #include "RunOptions.h"
 #include "SaveFile.h"
+#include "StopSignals.h"
 #include "SweepCsv.h"
 #include "SweepExecutor.h"
 #include "SweepIdentity.h"
 #include "SweepLanes.h"
 #include "SweepMerge.h"
+#include "SweepPartial.h"
 #include "SweepPoints.h"
 #include "SweepProgress.h"
 #include "SweepRun.h"
@@ -53,13 +57,17 @@ const char* const Usage =
     "  --steps N         stop each run after N steps; needed when a run would not end\n"
     "  --style dat|p     which reader; default: dat when FILE ends in \".dat\", else p\n"
     "  --window-time W   the chart's window time (default 210), as lv-run's\n"
-    "  --threads N       worker threads (default: every processor the program may use)\n"
+    "  --threads N       worker threads (default: every processor the program may use; at\n"
+    "                    most four to a processor, where more only cost memory)\n"
     "  --shard K/N       only the points whose index is K modulo N (0 <= K < N)\n"
     "  --csv FILE        write the CSV to FILE, whole or not at all (default: standard\n"
     "                    output)\n"
     "  --plot FILE.png   LE against the parameter (one --vary), a colour map (two), or a\n"
     "                    histogram of LE (--seeds alone)\n"
-    "  --quiet           no progress on standard error\n"
+    "  --resume          go on with an interrupted sweep: take the points finished from\n"
+    "                    FILE.partial of --csv FILE, run the rest, write FILE whole (the\n"
+    "                    bytes an uninterrupted sweep writes) and remove FILE.partial\n"
+    "  --quiet           no progress on standard error and no closing line\n"
     "  --help            print this text\n"
     "\n"
     "CSV columns: point, each NAME, seed, status (ok or the error kind), LE, steps, t,\n"
@@ -98,6 +106,7 @@ struct SweepOptions {
     std::optional<std::string> seeds, shard, csv, plot;
     int threads = 0;  // 0: every usable processor
     bool quiet = false;
+    bool resume = false;
     bool help = false;
     std::string file;
     bool merge = false;
@@ -182,6 +191,51 @@ SweepPlotData plotFrame(const SweepPoints& points, const std::string& file) {
     return d;
 }
 
+// A stop signal came while the points ran.
+struct Interrupted {
+    int signal;
+};
+
+std::string signalName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+    }
+    return "signal " + std::to_string(signal);
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// What the closing line and the plot need of a row taken from an interrupted sweep's CSV:
+// its status and exponent, which stand after the point, its values and its seed, none of
+// them quoted.
+struct Resumed {
+    std::string status;
+    std::optional<double> LE;
+};
+Resumed resumedRow(std::string_view record, std::size_t axes) {
+    std::vector<std::string_view> fields;
+    std::size_t at = 0;
+    while (fields.size() < axes + 4) {
+        const std::size_t comma = record.find(',', at);
+        if (comma == std::string_view::npos) break;
+        fields.push_back(record.substr(at, comma - at));
+        at = comma + 1;
+    }
+    Resumed r;
+    if (fields.size() < axes + 4) return r;
+    r.status = std::string(fields[axes + 2]);
+    if (r.status == "ok") r.LE = std::strtod(std::string(fields[axes + 3]).c_str(), nullptr);
+    return r;
+}
+
 int sweep(const SweepOptions& o) {
     const SweepPoints& points = *o.points;
     // The file and the run settings, as lv-run reads them; a fault from here on means the
@@ -203,7 +257,8 @@ int sweep(const SweepOptions& o) {
     }
     base.steps = o.run.steps;
     base.windowTime = windowTime;
-    const SweepRun run(base, parameters);
+    RunControl stop;  // set on a stop signal: every point's run ends after its step
+    const SweepRun run(base, parameters, &stop);
     if (!run.Settings_Vary()) {
         // Every point would fail alike: refuse the sweep as lv-run refuses the run.
         o.run.Check_Run_Ends(base.model.TotalTime, base.model.dt);
@@ -216,14 +271,12 @@ int sweep(const SweepOptions& o) {
     // --csv: the file appears, whole, when the sweep has run.
     std::optional<SaveFile> csvFile;
     if (o.csv) csvFile.emplace(*o.csv);
-    auto put = [&](const std::string& text) {
+    auto put = [&](std::string_view text) {
         if (csvFile)
             csvFile->Write(text);
         else
-            writeOut(text);
+            writeOut(std::string(text));
     };
-    put(csv.Header());
-
     std::optional<SweepPlotData> plot;
     std::optional<SaveFile> plotFile;  // opened before the sweep, as the CSV is
     if (o.plot) {
@@ -231,29 +284,72 @@ int sweep(const SweepOptions& o) {
         plotFile.emplace(*o.plot);
     }
     SweepProgress progress(points.Count(), !o.quiet);
-    run.Prepare();
-    Run_Points(
-        points, Lane_Runner(run), o.threads > 0 ? o.threads : Usable_Processors(),
-        [&](const PointResult& r) {
-            put(csv.Row(r));
-            if (plot)
-                plot->points.push_back(
-                    {points.Cell(r.point.index), r.Ok() ? std::optional(r.LE) : std::nullopt});
-            progress.Point_Done();
-        },
-        [&] {
-            if (!o.csv) flushOut();
-            progress.Show();
+    auto tally = [&](const SweepPoint& p, std::string_view status, std::optional<double> LE,
+                     bool now) {
+        if (plot) plot->points.push_back({points.Cell(p.index), LE});
+        progress.Point_Done(status, now);
+    };
+
+    // An interrupted sweep goes on from the points its partial CSV holds.
+    const std::string partial = o.csv ? Partial_Path(*o.csv) : std::string();
+    long long resumed = 0;
+    if (o.resume && fileExists(partial)) {
+        resumed = Resume_From_Partial(partial, csv, points, [&](std::string_view record) {
+            put(record);
+            if (record.rfind("point,", 0) == 0) return;  // the header
+            const Resumed row = resumedRow(record, names.size());
+            tally(points.At(progress.Done()), row.status, row.LE, false);
         });
+    } else {
+        put(csv.Header());
+    }
+
+    run.Prepare();
+    try {
+        Run_Points(
+            points, Lane_Runner(run),
+            o.threads > 0 ? std::min(o.threads, 4 * Usable_Processors()) : Usable_Processors(),
+            [&](const PointResult& r) {
+                put(csv.Row(r));
+                tally(r.point, r.status, r.Ok() ? std::optional(r.LE) : std::nullopt, true);
+            },
+            [&] {
+                if (const int signal = Stop_Signal()) {
+                    stop.Request_Stop();
+                    throw Interrupted{signal};
+                }
+                if (!o.csv) flushOut();
+                progress.Show();
+            },
+            resumed);
+    } catch (const Interrupted& i) {
+        // The points finished so far, the first of the shard, kept beside the CSV, which
+        // stays as it was; the same command with --resume runs the rest.
+        progress.Clear();
+        std::string kept = "the rows so far went to standard output";
+        if (csvFile) {
+            kept = csvFile->Commit_As(partial) ? "kept in " + Quote_For_Message(partial, 200)
+                                               : "written to " + Quote_For_Message(*o.csv, 200);
+            kept += "; the same command with --resume runs the rest";
+        } else {
+            flushOut();
+        }
+        std::cerr << "lv-sweep: stopped by " << signalName(i.signal) << " after " << progress.Done()
+                  << " of " << points.Count() << " points, " << kept << "\n";
+        return 128 + i.signal;
+    }
 
     if (csvFile)
         csvFile->Commit();
     else
         flushOut();
+    if (o.resume && !partial.empty()) (void)::unlink(partial.c_str());
     if (plot) {
         plotFile->Write(Sweep_Plot_Png(*plot, "lv-sweep"));
         plotFile->Commit();
     }
+    progress.Clear();
+    if (!o.quiet) std::cerr << "lv-sweep: " << progress.Summary() << "\n";
     return 0;
 }
 
@@ -299,6 +395,7 @@ SweepOptions parse(int argc, char** argv) {
         ->check(CLI::Range(1, 4096))
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--quiet", o.quiet);
+    app.add_flag("--resume", o.resume);
     app.add_option("FILE", o.file);
     CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
     mergeCommand->set_help_flag();
@@ -310,7 +407,7 @@ SweepOptions parse(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        usage(e.what());
+        usage(Escape_For_Terminal(e.what()));
     }
     if (o.help) return o;
     o.merge = mergeCommand->parsed();
@@ -327,6 +424,7 @@ SweepOptions parse(int argc, char** argv) {
         return o;
     }
     if (o.file.empty()) usage("no parameter FILE given");
+    if (o.resume && !o.csv) usage("--resume takes up FILE.partial of --csv FILE: give --csv");
     o.run.Check();
     makePoints(o);
     return o;
@@ -340,17 +438,23 @@ int main(int argc, char** argv) {
     try {
         o = parse(argc, argv);
     } catch (const UsageError& e) {
-        std::cerr << "lv-sweep: " << e.message << "\n\n" << Usage;
+        std::cerr << "lv-sweep: " << e.message << " (see lv-sweep --help)\n";
         return 2;
     }
-    if (o.help || o.mergeHelp) {
-        std::cout << (o.help ? Usage : MergeUsage);
-        return 0;
-    }
     try {
+        if (o.help || o.mergeHelp) {
+            if (const int err = Write_All(STDOUT_FILENO, o.help ? Usage : MergeUsage))
+                throw File_Error(err, "writing the help to standard output");
+            return 0;
+        }
+        // A sweep stops at the first stop signal and keeps what it finished; a merge, and a
+        // second signal, end at once. Neither leaves a new file behind.
+        Catch_Stop_Signals(o.merge);
         return o.merge ? merge(o) : sweep(o);
     } catch (const UsageError& e) {
         std::cerr << "lv-sweep: " << e.message << "\n";
+    } catch (const SweepPartialError& e) {
+        std::cerr << "lv-sweep: --resume: " << e.message << "\n";
     } catch (const SweepMergeError& e) {
         std::cerr << "lv-sweep merge: " << e.message << "\n";
     } catch (const std::exception& e) {

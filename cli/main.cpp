@@ -31,6 +31,7 @@
 #include "Random.h"
 #include "RunHistory.h"
 #include "SaveFile.h"
+#include "StopSignals.h"
 
 namespace {
 
@@ -66,7 +67,8 @@ int Run(const Options& o, bool outputClosed) {
     std::optional<SaveFile> imageFile, plotFile;
     if (o.image) imageFile.emplace(*o.image);
     std::optional<RunHistory> history;
-    if (o.history || o.historyPlot) history.emplace(o.history, std::max<int>(model.Nanimals, 0));
+    if (o.history || o.historyPlot)
+        history.emplace(o.history, std::max<int>(model.Nanimals, 0), o.historyEvery);
     if (o.historyPlot) plotFile.emplace(*o.historyPlot);
     // The chart's pixels only when they are asked for; its row rule always.
     std::optional<ChartImage> image;
@@ -82,7 +84,13 @@ int Run(const Options& o, bool outputClosed) {
     watchers.observers.push_back(chart ? static_cast<RunObserver*>(&*chart) : &rows);
     if (history) watchers.observers.push_back(&*history);
     RunControl control;
-    const RunResult run = Run_Model(model, {plotInterval, o.run.steps}, control, watchers);
+    RunResult run;
+    try {
+        run = Run_Model(model, {plotInterval, o.run.steps}, control, watchers);
+    } catch (const LvError&) {
+        if (history) history->Commit();  // the rows up to the failure, when they are wanted most
+        throw;
+    }
 
     if (imageFile) {
         Write_Bitmap(image->Surface(), *imageFile);
@@ -108,7 +116,7 @@ int Run(const Options& o, bool outputClosed) {
             out += Json_Number(model.Species(i).x);
         }
         out += "]}\n";
-    } else {
+    } else if (o.history != "-") {  // a history on standard output stands alone there
         const std::string c = Info_Caption(run.LE);
         out = c.substr(0, c.find_first_of("\r\n")) + "\n";
     }
@@ -143,9 +151,10 @@ int main(int argc, char** argv) {
     try {
         o = Parse_Options(argc, argv);
     } catch (const UsageError& e) {
-        std::cerr << "lv-run: " << e.message << "\n\n" << Usage;
+        std::cerr << "lv-run: " << e.message << " (see lv-run --help)\n";
         return 2;
     }
+    Catch_Stop_Signals(true);  // a signal ends the run at once, and leaves no new file
     try {
         if (o.help) {
             Write_Result(Usage, outputClosed);

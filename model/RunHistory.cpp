@@ -1,28 +1,55 @@
 #include "RunHistory.h"
 
+#include <unistd.h>
+
 #include "Convert.h"
+#include "LvError.h"
 
 namespace {
 constexpr std::size_t PlotPoints = 4096;  // more than a plot's width in pixels
 }
 
-RunHistory::RunHistory(const std::optional<std::string>& csvPath, int n) : n_(n) {
+RunHistory::RunHistory(const std::optional<std::string>& csvPath, int n, long long every)
+    : n_(n), every_(every > 0 ? every : 1) {
     if (!csvPath) return;
-    file_.emplace(*csvPath);
+    if (*csvPath == "-")
+        toOutput_ = true;
+    else
+        file_.emplace(*csvPath);
     std::string header = "step,t,LE";
     for (int i = 0; i < n_; ++i) header += ",x" + std::to_string(i);
-    file_->Write(header + "\r\n");
+    write(header + "\r\n");
+}
+
+void RunHistory::write(const std::string& text) {
+    if (file_) {
+        file_->Write(text);
+    } else if (toOutput_) {
+        if (const int err = Write_All(STDOUT_FILENO, text))
+            throw File_Error(err, "writing the history to standard output");
+    }
+}
+
+void RunHistory::Column(const RunSnapshot& now) {
+    if (++columns_ % every_ == 0)
+        Row(now.step, now.t, now.LE, now.x);
+    else
+        keepPoint(now.t, now.LE);
 }
 
 void RunHistory::Row(long long step, double t, double LE, std::span<const double> x) {
     lastStep_ = step;
-    if (file_) {
+    if (file_ || toOutput_) {
         std::string row =
             std::to_string(step) + "," + Format_Shortest(t) + "," + Format_Shortest(LE);
         for (int i = 0; i < n_; ++i)
             row += "," + (std::size_t(i) < x.size() ? Format_Shortest(x[std::size_t(i)]) : "");
-        file_->Write(row + "\r\n");
+        write(row + "\r\n");
     }
+    keepPoint(t, LE);
+}
+
+void RunHistory::keepPoint(double t, double LE) {
     lastKept_ = rows_++ % stride_ == 0;
     if (!lastKept_) return;
     times_.push_back(t);

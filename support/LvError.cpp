@@ -125,8 +125,13 @@ void hex(std::string& out, unsigned value, int digits) {
 
 }  // namespace
 
-std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {
-    std::string out = "\"";
+namespace {
+
+// The text with every character that could act on a terminal, move or turn the text, or
+// that is no character at all, written out in escapes; with `quotes`, the quote and the
+// backslash are escaped too. At most `maxLength` characters, then "...".
+std::string escaped(const std::string& text, std::size_t maxLength, bool quotes) {
+    std::string out;
     std::size_t shown = 0;
     for (std::size_t i = 0; i < text.size(); ++shown) {
         if (shown == maxLength) {
@@ -141,7 +146,7 @@ std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {
             i += 1;
             continue;
         }
-        if (cp == '"' || cp == '\\') {
+        if (quotes && (cp == '"' || cp == '\\')) {
             out += '\\';
             out += static_cast<char>(cp);
         } else if (movesTheText(cp)) {
@@ -152,5 +157,15 @@ std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {
         }
         i += len;
     }
-    return out + "\"";
+    return out;
+}
+
+}  // namespace
+
+std::string Quote_For_Message(const std::string& text, std::size_t maxLength) {
+    return "\"" + escaped(text, maxLength, true) + "\"";
+}
+
+std::string Escape_For_Terminal(const std::string& text, std::size_t maxLength) {
+    return escaped(text, maxLength, false);
 }

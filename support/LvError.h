@@ -63,3 +63,8 @@ std::string Failure_Text(const std::exception& e);
 // come out as \xHH, characters that would move or turn the text as \uHHHH, a quote or a
 // backslash after a backslash. Shortened to `maxLength` characters ("...").
 std::string Quote_For_Message(const std::string& text, std::size_t maxLength = 40);
+
+// A message made by others (the option parser's) that may hold what a user typed: as it is,
+// but every control character, byte that is no UTF-8 and character that would move or turn
+// the text written out as above, so that nothing reaches a terminal raw.
+std::string Escape_For_Terminal(const std::string& text, std::size_t maxLength = 400);

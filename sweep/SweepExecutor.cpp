@@ -9,8 +9,12 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "LvError.h"
 
 BatchRunner Scalar_Runner(const SweepRun& run) {
     return {1, [&run](std::span<const SweepPoint> points, std::span<PointResult> results) {
@@ -115,7 +119,18 @@ void Run_Points(const SweepPoints& points, const BatchRunner& runner, int thread
         for (std::thread& t : workers) t.join();
     };
     try {
-        for (int i = 0; i < threads; ++i) workers.emplace_back(work);
+        // The sweep runs on the threads that can be had: the first one that cannot be made
+        // (no memory for its stack, a limit on processes) ends the starting, and with none at
+        // all the sweep cannot run.
+        for (int i = 0; i < threads; ++i) {
+            try {
+                workers.emplace_back(work);
+            } catch (const std::system_error& e) {
+                if (!workers.empty()) break;
+                throw LvError(ErrorKind::OutOfMemory,
+                              std::string("starting the sweep's first thread (") + e.what() + ")");
+            }
+        }
         std::unique_lock<std::mutex> hold(w.lock);
         while (w.front < count) {
             w.ready.wait_for(hold, LookIn, [&] {

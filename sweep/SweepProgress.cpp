@@ -30,11 +30,36 @@ SweepProgress::SweepProgress(long long total, bool wanted)
     : on_(wanted && ::isatty(STDERR_FILENO)), total_(total), start_(Clock::now()), shown_(start_) {}
 
 SweepProgress::~SweepProgress() {
-    if (on_ && done_ > 0) writeErr("\r\033[K");
+    Clear();
 }
 
-void SweepProgress::Point_Done() {
+void SweepProgress::Clear() {
+    if (on_ && drawn_) writeErr("\r\033[K");
+    drawn_ = false;
+}
+
+void SweepProgress::Point_Done(std::string_view status, bool now) {
     ++done_;
+    if (!now) ++earlier_;
+    if (status == "ok")
+        ++ok_;
+    else
+        ++failed_.try_emplace(std::string(status), 0).first->second;
+}
+
+std::string SweepProgress::Summary() const {
+    char took[32];
+    std::snprintf(took, sizeof took, "%.2f",
+                  std::chrono::duration<double>(Clock::now() - start_).count());
+    std::string line = std::to_string(done_) + (done_ == 1 ? " point" : " points");
+    if (earlier_ > 0) line += " (" + std::to_string(earlier_) + " of them resumed)";
+    line += " in " + std::string(took) + " s: ";
+    if (done_ > 0 && ok_ == done_) return line + "all ok";
+    line += std::to_string(ok_) + " ok, " + std::to_string(done_ - ok_) + " failed";
+    std::string kinds;
+    for (const auto& [kind, count] : failed_)
+        kinds += (kinds.empty() ? "" : ", ") + kind + " " + std::to_string(count);
+    return line + (kinds.empty() ? "" : " (" + kinds + ")");
 }
 
 void SweepProgress::Show() {
@@ -43,7 +68,7 @@ void SweepProgress::Show() {
     if (now - shown_ < std::chrono::milliseconds(250) && done_ < total_) return;
     shown_ = now;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
-    const double rate = elapsed > 0 ? double(done_) / elapsed : 0;
+    const double rate = elapsed > 0 ? double(done_ - earlier_) / elapsed : 0;
     std::string line =
         "\r\033[K" + std::to_string(done_) + " of " + std::to_string(total_) + " points";
     if (rate > 0) {
@@ -52,4 +77,5 @@ void SweepProgress::Show() {
         line += buf + duration(double(total_ - done_) / rate) + " left";
     }
     writeErr(line);
+    drawn_ = true;
 }

@@ -2,6 +2,7 @@
 // same exponent, populations and chart, bit for bit.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <QImage>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -291,7 +293,7 @@ TEST(RunHistory, APlotOfALongRunKeepsAFewThousandPointsFromStartToEnd) {
     }
 }
 
-TEST_F(LvRun, HistoryIsWrittenOnlyForARunThatSucceeds) {
+TEST_F(LvRun, HistoryIsWrittenUpToTheFailureAndWhereItIsAsked) {
     const std::string file = Examples + "/chaotic-4.p";
     // A history that cannot be written fails before the run: no image.
     const Result nowhere =
@@ -299,14 +301,50 @@ TEST_F(LvRun, HistoryIsWrittenOnlyForARunThatSucceeds) {
     EXPECT_EQ(nowhere.status, 1);
     EXPECT_EQ(nowhere.err.rfind("lv-run: Path not found: writing \"", 0), 0u) << nowhere.err;
     EXPECT_FALSE(fs::exists(dir + "/chart.bmp"));
-    // A run that fails leaves the history that was there.
+    // A run that fails has its rows up to the failure: exactly when a history is wanted.
+    // Species 0 starts below 0 and falls without bound: it overflows in step 124, after the
+    // columns of steps 31, 62 and 93.
     const std::string history = Write("h.csv", "the old history\n");
-    const std::string wild =
-        Write("wild.p", "c\n2 10 0.01\n0 1 \n-1e9 0.5 \n255 255 \n0 0 \n0 1 \n");
-    const Result failed = Run("--history " + history + " " + wild);
+    const std::string falls =
+        Write("falls.p", "c\n2 10 0.01\n1 0.5 \n-0.5 0.3 \n255 65280 \n1 0 \n0 1 \n");
+    const Result failed = Run("--history " + history + " " + falls);
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(Slurp(history), "the old history\n");
+    EXPECT_EQ(failed.err,
+              "lv-run: Overflow: model run, step 124: a population or a sum left "
+              "the range of a double\n");
+    const auto rows = CsvRows(Slurp(history));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[3][0], "93");
     EXPECT_EQ(Run("--history ''  " + file).status, 2);
+
+    // Standard output takes the history alone; every N-th column only, and the last step.
+    const Result out = Run("--history - --history-every 1000 " + file);
+    EXPECT_EQ(out.status, 0) << out.err;
+    const auto outRows = CsvRows(out.out);
+    ASSERT_EQ(outRows.size(), 4u) << out.out;  // columns 1000 and 2000 of 2580, and step 80001
+    EXPECT_EQ(outRows[1][0], std::to_string(1000 * 31));
+    EXPECT_EQ(outRows[3][0], "80001");
+    EXPECT_FALSE(fs::exists(dir + "/-"));
+    EXPECT_EQ(Run("--history - --json " + file).status, 2);
+    EXPECT_EQ(Run("--history-every 0 " + file).status, 2);
+}
+
+// A stop signal ends a run at once: no new file of it is left, and what was there stays.
+TEST_F(LvRun, AStopSignalEndsTheRunAndLeavesNoFileOfIt) {
+    const std::string file = Examples + "/chaotic-4.p";
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        Write("h.csv", "the old history");
+        const pid_t run = Start_Program(LV_RUN, "--continuous --steps 4000000000 --history " + dir +
+                                                    "/h.csv --image " + dir + "/c.bmp " + file);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(run, signal);
+        const Result r = Finish_Program(run);
+        EXPECT_EQ(r.status, 128 + signal);
+        EXPECT_EQ(Slurp(dir + "/h.csv"), "the old history");
+        EXPECT_FALSE(fs::exists(dir + "/c.bmp"));
+        for (const auto& f : fs::directory_iterator(dir))
+            EXPECT_NE(f.path().filename().string().rfind(".lv-save-", 0), 0u) << f.path();
+    }
 }
 
 TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {
@@ -337,8 +375,10 @@ TEST_F(LvRun, FailuresSayWhatAndWhereWithTheirExitStatus) {
         EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.args;
+        // A bad command line is said in one line that points to the help.
         if (c.status == 2) {
-            EXPECT_NE(r.err.find("Usage: lv-run"), std::string::npos);
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+            EXPECT_TRUE(r.err.ends_with(" (see lv-run --help)\n")) << r.err;
         }
     }
     // The style follows the extension unless told: a row-style file named .DAT needs --style.
@@ -511,7 +551,22 @@ TEST_F(LvRun, NamesAreShownEscapedAndUsedByTheirBytes) {
                          "/\\x1B[2J\\x0Ax.p\" (No such file or directory)\n");
     r = Run("$'--\\e]0;title\\a' " + file);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "lv-run: unknown option \"--\\x1B]0;title\\x07\"");
+    EXPECT_EQ(r.err, "lv-run: unknown option \"--\\x1B]0;title\\x07\" (see lv-run --help)\n");
+    // The option parser's own messages too.
+    r = Run("$'--width=\\e[31mRED' " + file);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\\x1B[31mRED"), std::string::npos) << r.err;
+    r = Run("$'--json=\\e[' " + file);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
+    // After --, what looks like an option is a file name; a second one is one FILE too many.
+    Write("-dash.p", Slurp(file));
+    cwd = dir;
+    r = Run("-- -dash.p --json");
+    EXPECT_EQ(r.err, "lv-run: only one FILE, not also \"--json\" (see lv-run --help)\n");
+    EXPECT_EQ(Run("--json -- -dash.p").status, 0);
+    cwd.clear();
     // An image name that is no UTF-8 is written under exactly its bytes.
     fs::create_directory(dir + "/images");
     r = Run("--steps 50 --image $'" + dir + "/images/\\xff\\xfe.bmp' " + file);

@@ -3,14 +3,17 @@
 // included, whatever the threads, shards and lanes; and the command line behaves as lv-run's.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <QImage>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ProgramTest.h"
@@ -132,9 +135,15 @@ class LvSweep : public ProgramTest {
             const Result r = SweepIn(lanes, args);
             EXPECT_EQ(r.status, first.status) << lanes << ": " << args;
             EXPECT_TRUE(r.out == first.out) << lanes << ": " << args;
-            EXPECT_EQ(r.err, first.err) << lanes << ": " << args;
+            EXPECT_EQ(Untimed(r.err), Untimed(first.err)) << lanes << ": " << args;
         }
         return first;
+    }
+    // Standard error with the closing line's time taken out, which no two runs share.
+    static std::string Untimed(const std::string& err) {
+        const std::size_t in = err.find(" in "), s = err.find(" s: ");
+        if (in == std::string::npos || s == std::string::npos || s < in) return err;
+        return err.substr(0, in) + err.substr(s + 2);
     }
     Result LvRun(const std::string& args) { return Run_Program(LV_RUN, args); }
     // lv-sweep with a terminal for its output, which `script` gives it and copies out.
@@ -192,7 +201,8 @@ TEST_F(LvSweep, GridPointsAreLvRunsOfFilesHoldingTheirValues) {
     const Result r =
         SweepEveryWay("--time 30 --vary 'r(1)=0.6:0.8:3' --vary 'a(0,1)=1:1.2:2' " + Chaotic);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");  // no progress when standard error is not a terminal
+    // No progress when standard error is not a terminal: only the closing line.
+    EXPECT_EQ(Untimed(r.err), "lv-sweep: 6 points: all ok\n");
     const auto rows = Rows(r.out);
     ASSERT_EQ(rows.size(), 6u);
     // The shortest text of each value that reads back to it.
@@ -390,7 +400,7 @@ TEST_F(LvSweep, MergeWritesItsFileWholeOrNotAtAllAndTakesOnlyItsOwnOptions) {
     EXPECT_TRUE(r.out == whole);
     r = Sweep("merge - - <" + s[1]);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.rfind("lv-sweep: merge reads standard input (-) once\n", 0), 0u) << r.err;
+    EXPECT_EQ(r.err, "lv-sweep: merge reads standard input (-) once (see lv-sweep --help)\n");
     // Its own help; the sweep's options are refused, not ignored.
     r = Sweep("merge --help");
     EXPECT_EQ(r.status, 0);
@@ -502,7 +512,9 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
         const Result r = Sweep(c.args);
         EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << ": " << r.err;
-        EXPECT_EQ(r.err.find("Usage: lv-sweep") != std::string::npos, c.status == 2) << c.args;
+        // A bad command line is said in one line that points to the help.
+        EXPECT_EQ(r.err.ends_with(" (see lv-sweep --help)\n"), c.status == 2) << c.args;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << c.args;
     }
     // Any step limit up to 2^63 - 1 runs; the run ends at the run time first.
     const Result most = Sweep("--steps 9223372036854775807 --time 0.05 --style p " + Chaotic);
@@ -511,6 +523,14 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
     const Result help = Sweep("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--vary NAME=FROM:TO:COUNT"), std::string::npos);
+    // Help that cannot be written is a failure, as lv-run's is.
+    for (const char* args : {"--help", "merge --help"}) {
+        const Result full = Run_Program(LV_SWEEP, args, 0, 120, ">/dev/full");
+        EXPECT_EQ(full.status, 1) << args;
+        EXPECT_NE(full.err.find("writing the help to standard output (No space left on device)"),
+                  std::string::npos)
+            << full.err;
+    }
     // A CSV that cannot be written leaves the one that was there.
     Write("kept.csv", "old");
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
@@ -530,7 +550,7 @@ TEST_F(LvSweep, ProgressOnlyOnATerminal) {
     EXPECT_NE(shown.out.find(" points/s, 0:00 left"), std::string::npos) << shown.out;
     const Result quiet = OnTerminal("--quiet " + sweep);
     EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(Sweep(sweep).err, "");
+    EXPECT_EQ(Untimed(Sweep(sweep).err), "lv-sweep: 400 points: all ok\n");
 }
 
 TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
@@ -547,9 +567,9 @@ TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
     for (const Case& c : cases) {
         const std::string png = dir + "/plot.png";
         fs::remove(png);
-        const Result r = Sweep("--time 30 --plot " + png + " " + c.args + " " + Chaotic);
+        const Result r = Sweep("--quiet --time 30 --plot " + png + " " + c.args + " " + Chaotic);
         ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
-        EXPECT_EQ(r.err, "") << c.args;
+        EXPECT_EQ(r.err, "") << c.args << ": the toolkit said something";
         EXPECT_EQ(Slurp(png).substr(0, 8), "\x89PNG\r\n\x1a\n") << c.args;
         const QImage image(QString::fromStdString(png), "PNG");
         EXPECT_EQ(image.size(), c.size) << c.args;
@@ -566,6 +586,113 @@ TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
     }
     EXPECT_TRUE(blue && red);
     EXPECT_EQ(Sweep("--time 30 --plot " + dir + "/none/p.png --seeds 1:2 " + Chaotic).status, 1);
+}
+
+// The new files a run of SaveFile left in the folder.
+std::vector<std::string> strayFiles(const std::string& dir) {
+    std::vector<std::string> stray;
+    for (const auto& f : fs::directory_iterator(dir))
+        if (f.path().filename().string().rfind(".lv-save-", 0) == 0)
+            stray.push_back(f.path().filename());
+    return stray;
+}
+
+// A stop signal keeps the points finished, the first of the sweep, beside the CSV, which stays
+// as it was; --resume takes them up and writes the bytes an uninterrupted sweep writes.
+TEST_F(LvSweep, AStopSignalKeepsTheFinishedPointsAndResumeWritesTheWholeSweep) {
+    const std::string args = "--time 20000 --seeds 1:60 --csv " + dir + "/out.csv " + Chaotic;
+    const Result whole =
+        Sweep("--quiet --time 20000 --seeds 1:60 --csv " + dir + "/whole.csv " + Chaotic);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::string expected = Slurp(dir + "/whole.csv");
+    // One point at a time, some 50 ms each: the signal comes with a few of them done.
+    Write("out.csv", "the CSV of an earlier sweep");
+    ::setenv(LaneBuildVariable, "single", 1);
+    const pid_t sweep = Start_Program(LV_SWEEP, "--threads 1 " + args);
+    ::unsetenv(LaneBuildVariable);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(sweep, SIGTERM);
+    const Result stopped = Finish_Program(sweep);
+    EXPECT_EQ(stopped.status, 128 + SIGTERM) << stopped.err;
+    EXPECT_NE(stopped.err.find("lv-sweep: stopped by SIGTERM after "), std::string::npos)
+        << stopped.err;
+    EXPECT_EQ(Slurp(dir + "/out.csv"), "the CSV of an earlier sweep");
+    EXPECT_EQ(strayFiles(dir), std::vector<std::string>{});
+    const std::string partial = Slurp(dir + "/out.csv.partial");
+    const auto rows = Rows(partial);
+    EXPECT_GE(rows.size(), 1u);
+    EXPECT_LT(rows.size(), 60u);
+    EXPECT_EQ(expected.compare(0, partial.size(), partial), 0) << "not the sweep's first rows";
+
+    const Result resumed = Sweep("--resume " + args);
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_TRUE(Slurp(dir + "/out.csv") == expected);
+    EXPECT_FALSE(fs::exists(dir + "/out.csv.partial"));
+    EXPECT_NE(resumed.err.find("60 points (" + std::to_string(rows.size()) + " of them resumed)"),
+              std::string::npos)
+        << resumed.err;
+
+    // Every stop signal, and a second one at once, leave no new file and the CSV as it was.
+    for (int signal : {SIGINT, SIGHUP}) {
+        fs::remove(dir + "/out.csv.partial");
+        const pid_t again = Start_Program(LV_SWEEP, args);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(again, signal);
+        ::kill(again, signal);
+        EXPECT_EQ(Finish_Program(again).status, 128 + signal);
+        EXPECT_TRUE(Slurp(dir + "/out.csv") == expected);
+        EXPECT_EQ(strayFiles(dir), std::vector<std::string>{});
+    }
+}
+
+// --resume takes up only the start of this very sweep's CSV.
+TEST_F(LvSweep, ResumeRefusesAPartialOfAnotherSweepOrOnePointOutOfTurn) {
+    const std::string args = "--time 5 --seeds 1:6 --csv " + dir + "/out.csv " + Chaotic;
+    ASSERT_EQ(Sweep("--quiet " + args).status, 0);
+    const std::string whole = Slurp(dir + "/out.csv");
+    const std::size_t third = whole.find("\r\n3,");
+    ASSERT_NE(third, std::string::npos);
+    const std::string firstThree = whole.substr(0, third + 2);
+    struct Case {
+        std::string partial, err;
+    };
+    std::string skipped = firstThree;
+    skipped.replace(skipped.find("\r\n1,") + 2, 1, "4");
+    const Case cases[] = {
+        {firstThree.substr(0, firstThree.size() - 2),
+         ", line 4: the last line has no line end: the file was cut short"},
+        {skipped, ", line 3: not the row of point 1 of this sweep, which comes next (\"4\")"},
+        {"point,seed,status\r\n", ", line 1: not the CSV of this sweep (its header is another)"},
+    };
+    for (const Case& c : cases) {
+        Write("out.csv.partial", c.partial);
+        Write("out.csv", "kept");
+        const Result r = Sweep("--resume " + args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "lv-sweep: --resume: \"" + dir + "/out.csv.partial\"" + c.err + "\n");
+        EXPECT_EQ(Slurp(dir + "/out.csv"), "kept");
+    }
+    // The start of this sweep is taken up, and the rest run.
+    Write("out.csv.partial", firstThree);
+    const Result r = Sweep("--resume " + args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Slurp(dir + "/out.csv") == whole);
+    EXPECT_EQ(Sweep("--resume " + std::string(Chaotic)).status, 2) << "--resume without --csv";
+}
+
+// The closing line: how many points, how long, and how many of each outcome.
+TEST_F(LvSweep, AClosingLineCountsThePointsByOutcome) {
+    const Result ok = Sweep("--time 1 --vary 'r(1)=0.5:1:4' --csv " + dir + "/a.csv " + Chaotic);
+    ASSERT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.err.rfind("lv-sweep: 4 points in ", 0), 0u) << ok.err;
+    EXPECT_NE(ok.err.find(" s: all ok\n"), std::string::npos) << ok.err;
+    // Every point fails: still a sweep that ran, and the line says so.
+    const Result failed =
+        Sweep("--time 1 --vary 'r(2)=1e300:1e301:3' --csv " + dir + "/b.csv " + Chaotic);
+    EXPECT_EQ(failed.status, 0);
+    EXPECT_NE(failed.err.find(" s: 0 ok, 3 failed (Overflow 3)\n"), std::string::npos)
+        << failed.err;
+    EXPECT_EQ(Sweep("--quiet --time 1 --csv " + dir + "/c.csv " + Chaotic).err, "");
 }
 
 }  // namespace

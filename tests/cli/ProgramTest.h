@@ -44,6 +44,13 @@ class ProgramTest : public ::testing::Test {
     Result Run_Program(const std::string& program, const std::string& args,
                        std::size_t memoryMb = 0, unsigned seconds = 120,
                        const std::string& out = "") {
+        return Finish_Program(Start_Program(program, args, memoryMb, seconds, out));
+    }
+
+    // The same, started and left running, for the test to act on it (a signal) meanwhile.
+    pid_t Start_Program(const std::string& program, const std::string& args,
+                        std::size_t memoryMb = 0, unsigned seconds = 120,
+                        const std::string& out = "") {
         const std::string cmd = "exec '" + program + "' " + args + " " +
                                 (out.empty() ? ">" + dir + "/out" : out) + " 2>" + dir + "/err";
         ::unlink((dir + "/out").c_str());
@@ -58,6 +65,11 @@ class ProgramTest : public ::testing::Test {
             ::execl("/bin/bash", "bash", "-c", cmd.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
+        return child;
+    }
+
+    // Waits for a program started by Start_Program.
+    Result Finish_Program(pid_t child) {
         int raw = 0;
         rusage usage{};
         ::wait4(child, &raw, 0, &usage);

@@ -357,6 +357,49 @@ TEST_F(SaveFileTest, NamesAreUsedByteForByteAndLinksStayLinks) {
     Save_File((dir / "link.bmp").string(), "through the link");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bmp"));
     EXPECT_EQ(read(odd), "through the link");
+    // A dangling link, through another, leads to the file it names, which is made; a loop of
+    // links is refused and leaves the links as they were.
+    std::filesystem::create_directories(dir / "sub");
+    std::filesystem::create_symlink("sub/new.csv", dir / "dangling");
+    std::filesystem::create_symlink("dangling", dir / "twice");
+    Save_File((dir / "twice").string(), "made through two links");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "twice"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling"));
+    EXPECT_EQ(read(dir / "sub" / "new.csv"), "made through two links");
+    std::filesystem::create_symlink("loop-b", dir / "loop-a");
+    std::filesystem::create_symlink("loop-a", dir / "loop-b");
+    try {
+        Save_File((dir / "loop-a").string(), "x");
+        ADD_FAILURE() << "a loop of links was written";
+    } catch (const LvError& e) {
+        EXPECT_NE(std::string(e.what()).find("(Too many levels of symbolic links)"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop-a"));
+}
+
+// A file being written, its name where a signal handler finds it: removed at once, and
+// forgotten once committed or dropped. What is written so far may be kept under another name.
+TEST_F(SaveFileTest, ASignalTakesUncommittedFilesAwayAndAPartMayBeKeptApart) {
+    {
+        SaveFile pending((dir / "pending.csv").string());
+        pending.Write("half a file");
+        SaveFile done((dir / "done.csv").string());
+        done.Write("whole");
+        done.Commit();
+        EXPECT_EQ(entries().size(), 2u);  // done.csv and pending's new file
+        Remove_Temporary_Files();
+        EXPECT_EQ(entries(), std::vector<std::string>{"done.csv"});
+    }
+    write(dir / "out.csv", "the old result");
+    SaveFile part((dir / "out.csv").string());
+    part.Write("the rows so far");
+    EXPECT_TRUE(part.Commit_As((dir / "out.csv.partial").string()));
+    Remove_Temporary_Files();
+    EXPECT_EQ(read(dir / "out.csv"), "the old result");
+    EXPECT_EQ(read(dir / "out.csv.partial"), "the rows so far");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"done.csv", "out.csv", "out.csv.partial"}));
 }
 
 TEST_F(SaveFileTest, AFileWrittenInPiecesAppearsOnlyWhenCommitted) {
