@@ -90,8 +90,7 @@ void RunOptions::Apply_Run_Time(Model& model) const {
 }
 
 void RunOptions::Check_Run_Ends(double totalTime, double step) const {
-    if (steps) return;
-    if (const auto endless = Endless_Run(totalTime, step)) throw UsageError{*endless};
+    Check_Run_Can_End(totalTime, step, steps.has_value());
 }
 
 int16_t RunOptions::Window_Time() const {

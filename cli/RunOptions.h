@@ -63,7 +63,7 @@ struct RunOptions {
     void Apply_Run_Time(Model& model) const;
 
     // A run of TotalTime with steps of dt that would never end by itself, and has no --steps,
-    // is refused before its first step. Throws UsageError saying why.
+    // is refused before its first step. Throws LvError (invalid argument) saying why.
     void Check_Run_Ends(double TotalTime, double dt) const;
 
     // The window time as a 16-bit count. Throws LvError naming --window-time.

@@ -1,6 +1,7 @@
 #include "RunLength.h"
 
 #include "Convert.h"
+#include "LvError.h"
 
 std::optional<std::string> Endless_Run(double TotalTime, double dt) {
     const std::string steps = ": give --steps N";
@@ -14,6 +15,12 @@ std::optional<std::string> Endless_Run(double TotalTime, double dt) {
     return "the run would never end: the time step " + Format_Digits17(dt) +
            " is too small for t to reach the run time " + Format_Digits17(TotalTime) +
            " (t + dt == t from " + Format_Digits17(Running_Sum_Limit(dt)) + " on)" + steps;
+}
+
+void Check_Run_Can_End(double TotalTime, double dt, bool stepLimit) {
+    if (stepLimit) return;
+    if (const auto endless = Endless_Run(TotalTime, dt))
+        throw LvError(ErrorKind::InvalidCall, *endless);
 }
 
 long long Steps_For(double totalTime, double dt) {

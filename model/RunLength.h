@@ -41,6 +41,11 @@ bool Run_Time_Reachable(F totalTime, F dt) {
 // one; a run with such a limit may go ahead.
 std::optional<std::string> Endless_Run(double TotalTime, double dt);
 
+// The runners' rule, in lv-run and in every point of a sweep alike: a run that would never end
+// by itself and has no step limit is refused before its first step, with an invalid-argument
+// error saying why.
+void Check_Run_Can_End(double TotalTime, double dt, bool stepLimit);
+
 // The number of steps of a timed run of `totalTime` with steps of `dt`: the smallest number of
 // additions of dt whose running sum reaches totalTime (one, when it is 0 or less).
 long long Steps_For(double totalTime, double dt);

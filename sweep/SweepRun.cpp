@@ -26,12 +26,9 @@ LoadedPoint SweepRun::Load(const SweepPoint& point) const {
     LoadedPoint p{base_.model, 0};
     Model& m = p.model;
     for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(m, point.values[a]);
-    // lv-run's order: the run's length, the chart's interval, then the random populations.
-    if (!base_.steps) {
-        if (const auto endless = Endless_Run(m.TotalTime, m.dt))
-            throw LvError(ErrorKind::InvalidCall, *endless);
-    }
+    // lv-run's order: the chart's interval, the run's length, then the random populations.
     p.plotInterval = Plot_Interval(base_.windowTime, m.dt, base_.chartWidth);
+    Check_Run_Can_End(m.TotalTime, m.dt, base_.steps.has_value());
     if (point.seed) {
         // As `lv-run --random --seed S` draws them.
         Mt19937Random seeded(*point.seed);

@@ -505,7 +505,10 @@ TEST_F(LvRun, RunsThatCouldNeverEndAreRefusedBeforeTheFirstStep) {
     for (const Case& c : refused) {
         const Result r = Run("--image " + image + " " + c.args);
         EXPECT_EQ(r.status, 1) << c.args;
-        EXPECT_EQ(r.err.rfind("lv-run: the run would never end: ", 0), 0u) << r.err;
+        EXPECT_EQ(
+            r.err.rfind("lv-run: Invalid procedure call or argument: the run would never end: ", 0),
+            0u)
+            << r.err;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("give --steps N"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");

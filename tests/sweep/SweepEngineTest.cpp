@@ -273,9 +273,14 @@ TEST(SweepRun, FailuresKeepTheRunsKindAndMessage) {
         {chaoticFour(), "TotalTime", 0,
          "Invalid procedure call or argument: the run time is 0, so the run is continuous: give "
          "--steps N"},
+        // The chart's interval comes first, as in lv-run: one column every 10^18 steps does not
+        // fit in 16 bits.
         {chaoticFour(), "dt", 1e-18,
-         "Invalid procedure call or argument: the run would never end: the time step "
-         "1.0000000000000001e-18 is too small"},
+         "Overflow: plot interval: floor(210 / 1.0000000000000001e-18 / 700) is outside "
+         "-32768..32767"},
+        {chaoticFour(), "TotalTime", 1e20,
+         "Invalid procedure call or argument: the run would never end: the time step 0.01 is too "
+         "small"},
     };
     for (const Case& c : cases) {
         const SweepParameter p = SweepParameter::Parse(c.parameter);
@@ -417,8 +422,7 @@ TEST(SweepCsv, SweepColumnCarriesTheDefinitionUnquotedAndReadsBackToTheSamePoint
         {SweepAxis::Parse("r(1)=0.5:1:101"), SweepAxis::Parse("a(0,12)=0.9:1.3:41")},
         SweepSeeds{1, 1000}, {2, 5});
     const std::string column = Sweep_Column("0123456789abcdef", points);
-    EXPECT_EQ(column,
-              "0123456789abcdef:4141000:r(1)=0.5:1:101;a(0/12)=0.9:1.3:41;seeds=1:1000");
+    EXPECT_EQ(column, "0123456789abcdef:4141000:r(1)=0.5:1:101;a(0/12)=0.9:1.3:41;seeds=1:1000");
     EXPECT_EQ(Csv_Field(column), column);
     const SweepColumn back = Parse_Sweep_Column(column);
     EXPECT_EQ(back.digest, "0123456789abcdef");
@@ -429,9 +433,9 @@ TEST(SweepCsv, SweepColumnCarriesTheDefinitionUnquotedAndReadsBackToTheSamePoint
         EXPECT_EQ(bits(a.values[1]), bits(b.values[1])) << i;
         EXPECT_EQ(a.seed, b.seed) << i;
     }
-    for (const char* text : {"0123456789abcdef:1:",
-                             "0123456789abcdef:12:dt=0.01:-3e-300:3;x(50)=1:1:4",
-                             "0123456789abcdef:2:TotalTime=5:7:2"})
+    for (const char* text :
+         {"0123456789abcdef:1:", "0123456789abcdef:12:dt=0.01:-3e-300:3;x(50)=1:1:4",
+          "0123456789abcdef:2:TotalTime=5:7:2"})
         EXPECT_EQ(Sweep_Column("0123456789abcdef", Parse_Sweep_Column(text).points), text);
 
     // Only the writer's own text: the merge compares the column of every row as text.

@@ -160,7 +160,7 @@ TEST(SweepLanes, EveryKindOfFailureKeepsItsStepAndMessageBesideRunsThatEndWell) 
         {0.5, 1e200, 0.01, 10},       // (r x) (1 - S) overflows at step 1
         {0.5, 0.5, 9.1555e-6, 0.31},  // a chart column every 32768 steps: PlotCount passes 32767
         {0.5, 0.5, 0.01, 0},          // continuous, and no step limit: refused before the run
-        {0.5, 0.5, 0, 10},            // a time step of 0: the same
+        {0.5, 0.5, 0, 10},            // a time step of 0: its chart interval divides by 0
         {0.25, 0.3, 0.005, 2.5},
         {-50, 0.5, 0.01, 10},  // below 0, but the chart's rows fit
         {0.5, 1e4, 0.01, 10},  // the perturbation lost in the rounding: log of 0
@@ -172,9 +172,7 @@ TEST(SweepLanes, EveryKindOfFailureKeepsItsStepAndMessageBesideRunsThatEndWell) 
     EXPECT_EQ(seen.failures["Overflow: model run"], 2);
     EXPECT_EQ(seen.failures["Invalid procedure call or argument: model run"], 1);
     EXPECT_EQ(seen.failures["Invalid procedure call or argument: the run time is 0"], 1);
-    EXPECT_EQ(seen.failures["Invalid procedure call or argument: the run would never end: the "
-                            "time step is 0"],
-              1);
+    EXPECT_EQ(seen.failures["Division by zero: plot interval: window time / dt with dt = 0"], 1);
 
     // With a step limit, continuous runs and runs cut short go beside runs that end by their
     // time; dt = 0 reaches the chart's interval and divides by 0.
