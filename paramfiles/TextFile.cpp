@@ -50,6 +50,8 @@ TextFile::~TextFile() {
 }
 
 std::string TextFile::Shown_Path() const {
+    // The runners read FILE "-" through this name: said as what it is.
+    if (path_ == "/dev/stdin") return "standard input";
     return Quote_For_Message(path_, 200);
 }
 

@@ -33,7 +33,8 @@ class TextFile {
     // Number (from 1) of the line skipped or read last.
     int Line_Number() const { return line_; }
     const std::string& Path() const { return path_; }
-    // The path as messages show it: quoted, with control characters escaped.
+    // The path as messages show it: quoted, with control characters escaped; /dev/stdin as
+    // "standard input".
     std::string Shown_Path() const;
 
   private:

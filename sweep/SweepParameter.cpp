@@ -61,6 +61,10 @@ SweepParameter SweepParameter::Parse(const std::string& name) {
     }
     expect(name, at, ')');
     if (at != name.size()) refuse(name, "expected r(k), x(k), a(i,j), dt or TotalTime");
+    // One name for one value, however its indices were written ("r(01)" is "r(1)"), so that
+    // the headers and the identities of the same sweep agree.
+    p.name = std::string(1, name[0]) + "(" + std::to_string(p.i) +
+             (p.kind == Kind::Matrix ? "," + std::to_string(p.j) : std::string()) + ")";
     return p;
 }
 

@@ -12,7 +12,7 @@ struct SweepParameter {
     Kind kind = Kind::Rate;
     int i = 0;         // the row of r, x and a
     int j = 0;         // the column of a
-    std::string name;  // as given, for the CSV header and the plots
+    std::string name;  // written plainly ("r(1)" for "r(01)"), for the CSV header and the plots
 
     // Throws SweepOptionError for a name that is none of the above or whose indices are
     // outside 0..50.

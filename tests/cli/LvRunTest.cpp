@@ -407,7 +407,7 @@ TEST_F(LvRun, EndlessOrHugeLinesFailAtCharacter32768InLittleMemory) {
     const std::pair<std::string, std::string> cases[] = {
         {"/dev/zero", "\"/dev/zero\", line 1: the line is longer than 32767 characters"},
         {"<(printf 'c\\n'; cat /dev/zero)", ", line 2: the line is longer than 32767"},
-        {"- < <(printf 'c\\n2 5 0.01\\n'; yes 1 | tr -d '\\n')", "\"/dev/stdin\", line 3: "},
+        {"- < <(printf 'c\\n2 5 0.01\\n'; yes 1 | tr -d '\\n')", "standard input, line 3: "},
         {huge, ", line 2: the line is longer than 32767"},
         {glued, ", line 9: the line is longer than 32767"},
     };
@@ -431,6 +431,10 @@ TEST_F(LvRun, PipesAndStandardInputAreReadAsFiles) {
     EXPECT_EQ(Run("--json --steps 300 - < <(cat " + file + ")").out, expected);
     const std::string dat = Examples + "/stable-2.dat";
     EXPECT_EQ(Run("--json --seed 5 --style dat - < " + dat).out, Run("--json --seed 5 " + dat).out);
+    // Standard input is called so in a message.
+    EXPECT_EQ(Run("- <<< $'c\\n2 800 0.01\\n1 one \\n'").err,
+              "lv-run: Type mismatch: standard input, line 3, 2nd value (index 1), not a number: "
+              "\"one\"\n");
     // A named pipe: lv-run waits for its writer, as any reader of a pipe does.
     const std::string fifo = dir + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -65,6 +65,16 @@ TEST(SweepPoints, GridHasTheFirstAxisSlowestAndTheSeedsFastest) {
     const SweepPoints plain({}, std::nullopt, {});
     EXPECT_EQ(plain.Total(), 1);
     EXPECT_FALSE(plain.Point(0).seed);
+
+    // A value has one name, however its indices are written, so that the same sweep has the
+    // same header and identity.
+    EXPECT_EQ(SweepAxis::Parse("r(01)=1:2:3").parameter.name, "r(1)");
+    EXPECT_EQ(SweepAxis::Parse("a(00,012)=1:2:3").parameter.name, "a(0,12)");
+    EXPECT_EQ(SweepAxis::Parse("x(50)=1:2:3").parameter.name, "x(50)");
+    const SweepPoints padded({SweepAxis::Parse("r(01)=1:2:3")}, std::nullopt, {});
+    const SweepPoints plainName({SweepAxis::Parse("r(1)=1:2:3")}, std::nullopt, {});
+    EXPECT_EQ(Sweep_Column("0123456789abcdef", padded),
+              Sweep_Column("0123456789abcdef", plainName));
 }
 
 TEST(SweepPoints, ValuesFollowTheFormulaOperationByOperation) {
