@@ -41,6 +41,15 @@ template <int J, class Column>
     }
 }
 
+// How many rows the clamp set back, from the per-lane counts of the blocks (a clamped lane's
+// mask is -1, so taking the masks away from 0 counts them).
+template <int W, class M>
+[[gnu::always_inline]] inline int clampedRows(const M& counts) {
+    int count = 0;
+    for (int l = 0; l < W; ++l) count += int(counts[l]);
+    return count;
+}
+
 // Dist, and whether the perturbed populations are pulled back: not where 1 / dt or the
 // logarithm of Dist / d0 fails.
 [[gnu::always_inline]] inline KernelStep distanceOf(double SumSq, double dt) {
@@ -99,7 +108,7 @@ template <int W, int G, int J = 0>
     inColumnOrder<J>(1, n, addColumn);
 
     V xKept[G], xeKept[G];
-    M clampedLanes = {};
+    M clampedLanes = {}, clampCounts = {};
     for (int b = 0; b < G; ++b) {
         const int k = k0 + b * W;
         V r, x, xe;
@@ -110,7 +119,9 @@ template <int W, int G, int J = 0>
         const V xeNew = Perturbed_Update(xe, r, Se[b], dt);
         const V sq = Squared_Difference(xNew, xeNew);
         // The squared difference above was taken before the clamp.
-        clampedLanes |= xNew >= 1.0;
+        const M clampedNow = Lane_Mask<V>(xNew >= 1.0);
+        clampedLanes |= clampedNow;
+        clampCounts -= clampedNow;
         xNew = Clamp_Population(xNew);
         std::memcpy(xn + k, &xNew, sizeof xNew);
         if (!only) std::memcpy(xen + k, &xeNew, sizeof xeNew);
@@ -124,6 +135,8 @@ template <int W, int G, int J = 0>
             }
         }
     }
+    const bool clamped = Lane_Any(clampedLanes);
+    if (clamped) s.clamps += clampedRows<W>(clampCounts);
     if (!only) return {};
 
     const KernelStep result = distanceOf(SumSq, dt);
@@ -136,7 +149,7 @@ template <int W, int G, int J = 0>
     // Where no population was clamped, xe - x is, up to rounding, minus the difference
     // that went into SumSq, so |xe - x| / Dist is at most about 1 and a finite SumSq leaves
     // every pulled-back population finite; only a clamped row can stray far from its copy.
-    if (!result.finite || !Lane_Any(clampedLanes)) return result;
+    if (!result.finite || !clamped) return result;
     M bad = {};
     for (int b = 0; b < G; ++b) bad |= Lane_Non_Finite(xePulled[b]);
     return {result.Dist, true, !Lane_Any(bad)};
@@ -253,7 +266,7 @@ template <int W, int B, int J = 0>
     blockSums<W, B, J>(s, xeo, Se);
 
     alignas(64) double sq[B * W];
-    M clampedLanes = {};
+    M clampedLanes = {}, clampCounts = {};
     for (int b = 0; b < B; ++b) {
         const int k = b * W;
         V r, x, xe, S;
@@ -265,7 +278,9 @@ template <int W, int B, int J = 0>
         const V xeNew = Perturbed_Update(xe, r, Se[b], dt);
         const V d2 = Squared_Difference(xUpdated, xeNew);
         std::memcpy(sq + k, &d2, sizeof d2);
-        clampedLanes |= xUpdated >= 1.0;
+        const M clampedNow = Lane_Mask<V>(xUpdated >= 1.0);
+        clampedLanes |= clampedNow;
+        clampCounts -= clampedNow;
         const V xNew = Clamp_Population(xUpdated);
         std::memcpy(xn + k, &xNew, sizeof xNew);
         std::memcpy(xen + k, &xeNew, sizeof xeNew);
@@ -296,6 +311,7 @@ template <int W, int B, int J = 0>
     // As in a step of groups: only a clamped row can leave a pulled-back population that is
     // not finite, so the rows are looked at only after a clamp.
     const bool clamped = Lane_Any(clampedLanes);
+    if (clamped) s.clamps += clampedRows<W>(clampCounts);
     M bad = {};
     auto pullBack = [&](int b) __attribute__((always_inline)) {
         V vx, ve;

@@ -29,6 +29,8 @@ struct alignas(64) KernelState {
     bool sumsReady;
     int from;  // which half of x and xe holds the start-of-step values
     int n;     // rows in use; -1 until the first step loads them
+    // Populations set back to 0.9999999 so far: each step adds its clamped rows.
+    long long clamps;
 };
 
 // What a step leaves for the exponent: the distance of the two trajectories, whether the
@@ -47,7 +49,8 @@ struct KernelStep {
 // populations pulled back to the distance d0 of the clamped main ones,
 // xe = ((xe - x) * d0) / Dist + x. It reads x[from] and xe[from] and writes x[1 - from] and
 // xe[1 - from]; x[from] keeps the old populations, for a step that fails. The table is left
-// to the caller. It raises the floating-point flags of exactly these operations.
+// to the caller, its clamped rows are added to s.clamps. It raises the floating-point flags of
+// exactly these operations.
 using KernelRoutine = KernelStep (*)(KernelState&, double, double);
 KernelRoutine Kernel_Routine(int n);
 

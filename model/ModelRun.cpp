@@ -104,6 +104,7 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
     KernelState s;  // the run's arrays: fixed size, made once, nothing allocated per step
     s.from = 0;
     s.n = -1;  // the rows are loaded at the first step
+    s.clamps = 0;
     double XeAll[MaxSpecies] = {};
     double t = 0;        // the run's clock: the running sum of dt, standing still when continuous
     double covered = 0;  // the model time the steps covered, continuous or not
@@ -136,9 +137,16 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
     auto snapshot = [&](double le) {
         return RunSnapshot{StepCount, covered, populations(s, s.from), le};
     };
+    // Steps before the end of the discard add no term; the mean is over the steps after.
+    bool discarding = settings.discard > 0;
+    long long discarded = 0;
+    auto mean = [&] {
+        const long long counted = discarding ? 0 : StepCount - discarded;
+        return counted > 0 ? LESum.Total() / static_cast<double>(counted)
+                           : std::numeric_limits<double>::quiet_NaN();
+    };
     auto exponentSoFar = [&] {
-        return followed ? LESum.Total() / static_cast<double>(StepCount)
-                        : std::numeric_limits<double>::quiet_NaN();
+        return followed ? mean() : std::numeric_limits<double>::quiet_NaN();
     };
 
     for (;;) {
@@ -165,6 +173,13 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
         }
         const double h = model.dt;
         const double TotalTime = model.TotalTime;
+        if (discarding && h + covered > settings.discard) {
+            // The first step that ends after the discard: the sum starts here.
+            LESum = TermSum(d0);
+            discarded = StepCount;
+            discarding = false;
+        }
+        const long long clampsBefore = s.clamps;
 
         // The arithmetic of one step. The start-of-step state stays in the kernel's `from`
         // half, so the step can be done again and gives the same results.
@@ -198,6 +213,7 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
         if (!finite) {
             clearFlags();
             s.sumsReady = false;  // taken at the end of the step before, under its flags
+            s.clamps = clampsBefore;
             const volatile double hAgain = h, tAgain = t;
             complete = arithmetic(hAgain, tAgain);
             if (const unsigned flags = failureFlags()) {
@@ -256,8 +272,10 @@ RunResult Run_Model(Model& model, const RunSettings& settings, RunControl& contr
     }
 
     syncTable();
-    const double LE = LESum.Total() / static_cast<double>(StepCount);
+    const double LE = discarded > 0 || settings.discard > 0
+                          ? mean()
+                          : LESum.Total() / static_cast<double>(StepCount);
     const RunSnapshot last = snapshot(LE);
     for (RunObserver* o : watchers.observers) o->Run_Ends(last);
-    return {LE, StepCount, covered};
+    return {LE, StepCount, covered, s.clamps};
 }

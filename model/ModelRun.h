@@ -15,6 +15,9 @@
 struct RunSettings {
     int16_t PlotInterval = 0;
     std::optional<long long> maxSteps;
+    // Model time left out of the exponent's mean: the steps that end at or before it add no
+    // term, and the mean is over the steps after. 0 leaves nothing out.
+    double discard = 0;
 };
 
 // Who watches a run: observers at its start, its chart columns and its end, the window's
@@ -27,9 +30,10 @@ struct RunWatchers {
 
 // What a run that did not fail comes back with.
 struct RunResult {
-    double LE = 0;        // the mean exponent over every step
-    long long steps = 0;  // steps made
-    double t = 0;         // model time covered: the running sum of dt over the steps
+    double LE = 0;         // the mean exponent over every step (after the discard)
+    long long steps = 0;   // steps made
+    double t = 0;          // model time covered: the running sum of dt over the steps
+    long long clamps = 0;  // populations set back to 0.9999999, over every step
 };
 
 // Integrates the competition model for species 0 to Nanimals - 1 of `model` with Euler steps

@@ -147,6 +147,7 @@ class StepChecker : public StepAnalysis {
     }
     int started = -1;
     long long firstWrong = 0;
+    long long Clamps() const { return ref_.clamps; }
 
   private:
     PlainRun ref_;
@@ -179,8 +180,50 @@ TEST_F(Exactness, TheKernelsExponentIsTheTwinAnalysisAndAnalysesSeeThePlainSteps
             EXPECT_EQ(checker.firstWrong, 0) << "N " << n << ", " << build;
             EXPECT_EQ(twin.Steps(), r.steps);
             EXPECT_EQ(Bits(twin.LE()), Bits(r.LE)) << "N " << n << ", " << build;
+            // Every clamp counted, as the plain run counts them.
+            EXPECT_EQ(r.clamps, checker.Clamps()) << "N " << n << ", " << build;
+            if (n >= 4) EXPECT_GT(r.clamps, 0) << "N " << n;
         }
     }
+}
+
+// A transient left out: the mean is over the steps that end after the discard, each term the
+// plain run's; a discard of 0 leaves every bit as it was.
+TEST_F(Exactness, ADiscardLeavesTheFirstStepsOutOfTheMeanAndZeroChangesNothing) {
+    Model m;
+    Fill_Bench_Model(m.Species, 4);
+    m.Nanimals = 4;
+    m.dt = 0.01;
+    m.TotalTime = 40;
+    const Model start = m;
+    RunControl control;
+    const RunResult whole = Run_Model(m, {}, control);
+    m = start;
+    const RunResult none = Run_Model(m, {0, {}, 0.0}, control);
+    EXPECT_EQ(Bits(none.LE), Bits(whole.LE));
+    for (double discard : {0.005, 12.5, 39.99}) {
+        m = start;
+        const RunResult r = Run_Model(m, {0, {}, discard}, control);
+        EXPECT_EQ(r.steps, whole.steps);
+        // The plain run's sum, started afresh after every step that ends within the discard.
+        PlainRun plain(start.Species, 4);
+        double t = 0;
+        long long counted = 0;
+        for (long long step = 0; step < r.steps; ++step) {
+            plain.Step(0.01);
+            t = 0.01 + t;
+            if (t <= discard)
+                plain.LESum = 0;
+            else
+                ++counted;
+        }
+        EXPECT_EQ(Bits(r.LE), Bits(plain.LESum / static_cast<double>(counted))) << discard;
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(Bits(m.Species.rows[k].x), Bits(plain.sp.rows[k].x)) << "the run is the same";
+    }
+    // A discard beyond the run leaves no step to count.
+    m = start;
+    EXPECT_TRUE(std::isnan(Run_Model(m, {0, {}, 100.0}, control).LE));
 }
 
 TEST_F(Exactness, SubnormalPopulationsAreCarriedNotFlushed) {
