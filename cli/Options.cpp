@@ -33,7 +33,16 @@ const char* const Usage =
     "                    draw the exponent so far against t, to see whether it has settled\n"
     "  --json            print one JSON object instead of the caption line: LE, steps,\n"
     "                    t (model time covered), N, TotalTime, dt, PlotInterval and x\n"
-    "                    (final populations of rows 0 to N-1)\n"
+    "                    (final populations of rows 0 to N-1), clamps (how often a\n"
+    "                    population was set back to 0.9999999), and what the options below add\n"
+    "  --spectrum        the whole Lyapunov spectrum of the Euler map (tangent vectors and\n"
+    "                    QR every 10 steps) and its Kaplan-Yorke dimension: lines Spectrum =\n"
+    "                    and Dimension = (JSON: spectrum, dimension)\n"
+    "  --method M        the largest exponent from twin (the perturbed copy, default) or\n"
+    "                    tangent (one tangent vector of the linearised map)\n"
+    "  --discard T       leave the first T units of model time out of every exponent's mean\n"
+    "  --equilibrium     the interior fixed point, whether it is feasible, the eigenvalues of\n"
+    "                    the flow's Jacobian there and its kind (JSON: equilibrium)\n"
     "Numbers in the CSV and the JSON are the shortest texts that read back to the same\n"
     "double. A stop signal (Ctrl-C, kill, a batch system's time limit) ends the run at once\n"
     "and leaves no file of it.\n"
@@ -72,6 +81,20 @@ Options Parse_Options(int argc, char** argv) {
         ->multi_option_policy(last);
     Add_File_Option(app, "--history-plot", o.historyPlot);
     app.add_flag("--json", o.json);
+    app.add_flag("--spectrum", o.analyses.spectrum);
+    app.add_flag("--equilibrium", o.analyses.equilibrium);
+    app.add_option_function<std::string>(
+           "--method",
+           [&o](const std::string& v) {
+               if (v != "twin" && v != "tangent")
+                   throw UsageError{"--method is twin or tangent, not " + Quote_For_Message(v)};
+               o.analyses.tangent = v == "tangent";
+           })
+        ->multi_option_policy(last);
+    app.add_option_function<std::string>(
+           "--discard",
+           [&o](const std::string& v) { o.analyses.discard = Time_Option("--discard", v); })
+        ->multi_option_policy(last);
     app.add_option("FILE", o.file);
     // What CLI11 does not take is a second FILE or an option it does not know.
     app.allow_extras();

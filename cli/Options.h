@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "RunAnalyses.h"
 #include "RunOptions.h"
 
 extern const char* const Usage;
@@ -22,6 +23,7 @@ struct Options {
     long long historyEvery = 1;
     std::optional<std::string> historyPlot;
     bool json = false;
+    AnalysisOptions analyses;
     bool help = false;
 };
 

@@ -1,5 +1,7 @@
 #include "RunOptions.h"
 
+#include <charconv>
+#include <cmath>
 #include <limits>
 
 #include "Convert.h"
@@ -18,6 +20,29 @@ bool endsWithDat(const std::string& name) {
 }
 
 }  // namespace
+
+double Time_Option(const std::string& option, const std::string& text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0)
+        throw UsageError{option + " needs a model time from 0 up, not " + Quote_For_Message(text)};
+    return value;
+}
+
+void Check_Discard(double discard, double TotalTime, double dt, std::optional<long long> steps) {
+    if (discard <= 0) return;
+    // The model time the run covers, as far as it is known before it.
+    double length = TotalTime > 0 ? TotalTime : -1;
+    if (steps && dt > 0) {
+        const double limited = double(*steps) * dt;
+        length = length < 0 ? limited : std::min(length, limited);
+    }
+    if (length >= 0 && discard >= length)
+        throw LvError(ErrorKind::InvalidCall,
+                      "--discard " + Format_Shortest(discard) + " leaves no step of a run of " +
+                          Format_Shortest(length) + " units of model time to count");
+}
 
 CLI::Option* Add_File_Option(CLI::App& app, const char* name, std::optional<std::string>& into) {
     return app

@@ -32,6 +32,14 @@ Int Whole_Option(const std::string& option, const std::string& text, Int low, In
     return value;
 }
 
+// A span of model time an option gives (--discard T): a number from 0 up, '.' for the
+// decimals. Throws UsageError naming the option.
+double Time_Option(const std::string& option, const std::string& text);
+
+// Whether a transient of `discard` leaves any step of a run of TotalTime (or, continuous, of
+// `steps` steps of dt) to count; throws LvError (invalid argument) saying so when it does not.
+void Check_Discard(double discard, double TotalTime, double dt, std::optional<long long> steps);
+
 // An option that names a file to write (--image, --csv, ...), never empty; the last one
 // given counts.
 CLI::Option* Add_File_Option(CLI::App& app, const char* name, std::optional<std::string>& into);

@@ -35,12 +35,6 @@
 
 namespace {
 
-// The shortest text that reads back to the number, '.' whatever the locale says; JSON has no
-// word for what is not finite.
-std::string Json_Number(double v) {
-    return std::isfinite(v) ? Format_Shortest(v) : "null";
-}
-
 // Standard output as the result's one way out: a write that fails (a full disk, a closed
 // stream) is an error, never a result lost without a word.
 void Write_Result(const std::string& text, bool outputClosed) {
@@ -61,6 +55,8 @@ int Run(const Options& o, bool outputClosed) {
     o.run.Apply_Run_Time(model);
     const int16_t plotInterval = Plot_Interval(o.run.Window_Time(), model.dt, float(o.width));
     o.run.Check_Run_Ends(model.TotalTime, model.dt);
+    Check_Discard(o.analyses.discard, model.TotalTime, model.dt, o.run.steps);
+    RunAnalyses analyses(o.analyses, model);
 
     // Every file the run writes is opened before it, so that a name that cannot be written
     // fails at once, not after a long run.
@@ -83,10 +79,12 @@ int Run(const Options& o, bool outputClosed) {
     RunWatchers watchers;
     watchers.observers.push_back(chart ? static_cast<RunObserver*>(&*chart) : &rows);
     if (history) watchers.observers.push_back(&*history);
+    RunSettings settings{plotInterval, o.run.steps};
+    analyses.Attach(watchers, settings);
     RunControl control;
     RunResult run;
     try {
-        run = Run_Model(model, {plotInterval, o.run.steps}, control, watchers);
+        run = Run_Model(model, settings, control, watchers);
     } catch (const LvError&) {
         if (history) history->Commit();  // the rows up to the failure, when they are wanted most
         throw;
@@ -106,7 +104,8 @@ int Run(const Options& o, bool outputClosed) {
 
     std::string out;
     if (o.json) {
-        out = "{\"LE\": " + Json_Number(run.LE) + ", \"steps\": " + std::to_string(run.steps) +
+        out = "{\"LE\": " + Json_Number(analyses.LE(run)) +
+              ", \"steps\": " + std::to_string(run.steps) +
               ", \"t\": " + Json_Number(run.t) + ", \"N\": " + std::to_string(model.Nanimals) +
               ", \"TotalTime\": " + Json_Number(model.TotalTime) +
               ", \"dt\": " + Json_Number(model.dt) +
@@ -115,10 +114,10 @@ int Run(const Options& o, bool outputClosed) {
             if (i > 0) out += ", ";
             out += Json_Number(model.Species(i).x);
         }
-        out += "]}\n";
+        out += "]" + analyses.Json(run) + "}\n";
     } else if (o.history != "-") {  // a history on standard output stands alone there
-        const std::string c = Info_Caption(run.LE);
-        out = c.substr(0, c.find_first_of("\r\n")) + "\n";
+        const std::string c = Info_Caption(analyses.LE(run));
+        out = c.substr(0, c.find_first_of("\r\n")) + "\n" + analyses.Text(run);
     }
     Write_Result(out, outputClosed);
     return 0;

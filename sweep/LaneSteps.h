@@ -160,7 +160,8 @@ struct LaneGroup {
             const V sq = Squared_Difference(updated, xe[k]);
             SumSq = k == 0 ? sq : sq + SumSq;
             x[k] = Clamp_Population(updated);
-            far |= x[k] < lowest;
+            // A clamp is counted by the single run, which takes the system over.
+            far |= (x[k] < lowest) | (updated >= 1.0);
         }
         const V Dist = Lane_Sqrt<Native>(SumSq);
         LESum = Exponent_Term(recip, Dist, d0) + LESum;

@@ -25,7 +25,7 @@ SweepCsv::SweepCsv(std::vector<std::string> names, int species, std::string swee
 std::string SweepCsv::Header() const {
     std::string h = "point";
     for (const std::string& n : names_) h += "," + Csv_Field(n);
-    h += ",seed,status,LE,steps,t";
+    h += ",seed,status,LE,steps,t,clamps";
     for (int i = 0; i < species_; ++i) h += ",x" + std::to_string(i);
     return h + ",message,sweep\r\n";
 }
@@ -46,12 +46,12 @@ std::string SweepCsv::Row(const PointResult& r) const {
     std::string row = Row_Start(r.point) + Csv_Field(r.status);
     if (r.Ok()) {
         row += "," + Format_Shortest(r.LE) + "," + std::to_string(r.steps) + "," +
-               Format_Shortest(r.t);
+               Format_Shortest(r.t) + "," + std::to_string(r.clamps);
         for (int i = 0; i < species_; ++i)
             row += "," + (std::size_t(i) < r.x.size() ? Format_Shortest(r.x[std::size_t(i)]) : "");
     } else {
         // A run that failed in a step says which; one refused before its run has none.
-        row += ",," + (r.steps > 0 ? std::to_string(r.steps) : std::string()) + ",";
+        row += ",," + (r.steps > 0 ? std::to_string(r.steps) : std::string()) + ",,";
         row.append(std::size_t(species_), ',');
     }
     return row + "," + Csv_Field(r.message) + Row_End();

@@ -8,7 +8,7 @@
 
 // The writer's side of a sweep: the CSV text (RFC 4180: CRLF line ends; a field holding a
 // comma, a quote or a line break is quoted, its quotes doubled). The first line is the
-// header: point, each varied NAME as given, seed, status, LE, steps, t, x0 ... x(N-1),
+// header: point, each varied NAME, seed, status, LE, steps, t, clamps, x0 ... x(N-1),
 // message, sweep. One row a point; doubles with 17 significant digits and '.'; a failed
 // point has its status, the step its run failed in (if it failed in one) and message, and
 // leaves LE, t and x empty. `sweep` names the

@@ -9,10 +9,10 @@
 
 // A sweep's points run many at a time in the lanes of the vector unit, each lane one system
 // doing the single run's arithmetic in its order, so that every point's result is the one
-// SweepRun::Run gives it, bit for bit. A point whose system might fail or draw a chart row out
-// of range (an infinity or NaN on the way, a population far below 0), or whose settings need
-// what only the single run checks, is run again alone through SweepRun::Run from the start;
-// its lane takes the next point. Points with other time steps, run times and step counts
+// SweepRun::Run gives it, bit for bit. A point whose system clamps a population (the single
+// run counts the clamps), might fail or draw a chart row out of range (an infinity or NaN on
+// the way, a population far below 0), or whose settings need what only the single run checks,
+// is run again alone through SweepRun::Run from the start; its lane takes the next point. Points with other time steps, run times and step counts
 // share the lanes: a lane that ends takes the next point of the batch.
 //
 // The lanes come in builds by instruction set and vector width, one vector or a pair of them

@@ -50,6 +50,7 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
         r.LE = result.LE;
         r.steps = result.steps;
         r.t = result.t;
+        r.clamps = result.clamps;
         const int n = p.model.Nanimals;
         r.x.reserve(std::size_t(n > 0 ? n : 0));
         for (int i = 0; i < n; ++i) r.x.push_back(p.model.Species(i).x);

@@ -36,6 +36,7 @@ struct PointResult {
     double LE = 0;
     long long steps = 0;  // steps made; for a run that failed, the step it failed in (0: none)
     double t = 0;
+    long long clamps = 0;   // populations set back to 0.9999999
     std::vector<double> x;  // rows 0 to N - 1
     bool Ok() const { return message.empty(); }
 };

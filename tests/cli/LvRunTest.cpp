@@ -330,6 +330,86 @@ TEST_F(LvRun, HistoryIsWrittenUpToTheFailureAndWhereItIsAsked) {
 }
 
 // A stop signal ends a run at once: no new file of it is left, and what was there stays.
+// The text of one JSON value of lv-run's output: a number, a list or an object.
+std::string JsonValue(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": ");
+    if (at == std::string::npos) return "(missing " + key + ")";
+    const std::size_t from = at + key.size() + 4;
+    std::size_t end = from;
+    int depth = 0;
+    for (; end < json.size(); ++end) {
+        const char c = json[end];
+        if (c == '[' || c == '{') ++depth;
+        if (c == ']' || c == '}') {
+            if (depth == 0) break;
+            --depth;
+        }
+        if (c == ',' && depth == 0) break;
+    }
+    return json.substr(from, end - from);
+}
+
+// The analyses beside the run: what each option adds, and that the design's exponent stays.
+TEST_F(LvRun, AnalysesAddTheirLinesAndFieldsAndLeaveTheExponentAlone) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const Result plain = Run("--json --time 300 " + file);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(JsonValue(plain.out, "clamps"), "0");
+    // A discard of 0 changes no bit of any output.
+    EXPECT_EQ(Run("--json --time 300 --discard 0 " + file).out, plain.out);
+    // The spectrum's largest exponent is the tangent vector's, to the bit, once the run is
+    // long enough for the first vector to lead (the spectrum is sorted); the run itself
+    // (populations, steps) is the twin's.
+    const Result spectrum = Run("--json --spectrum --time 1000 --discard 50 " + file);
+    const Result tangent = Run("--json --method tangent --time 1000 --discard 50 " + file);
+    ASSERT_EQ(spectrum.status, 0) << spectrum.err;
+    ASSERT_EQ(tangent.status, 0) << tangent.err;
+    const std::vector<double> exponents = Array(spectrum.out, "spectrum");
+    ASSERT_EQ(exponents.size(), 4u) << spectrum.out;
+    EXPECT_TRUE(std::is_sorted(exponents.rbegin(), exponents.rend()));
+    EXPECT_EQ(Number(tangent.out, "LE"), exponents[0]);
+    EXPECT_EQ(JsonValue(tangent.out, "method"), "\"tangent\"");
+    EXPECT_EQ(Array(spectrum.out, "x"), Array(Run("--json --time 1000 " + file).out, "x"));
+    EXPECT_GT(Number(spectrum.out, "dimension"), 2);
+    EXPECT_LT(Number(spectrum.out, "dimension"), 3);
+    const Result text = Run("--spectrum --time 300 --discard 50 " + file);
+    EXPECT_NE(text.out.find("\nSpectrum = "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\nDimension = 2."), std::string::npos) << text.out;
+
+    // The equilibrium of a stable system, and a singular matrix said as such, not a failure.
+    const Result stable = Run("--json --equilibrium --time 10 " + Examples + "/stable-3.p");
+    ASSERT_EQ(stable.status, 0) << stable.err;
+    const std::string eq = JsonValue(stable.out, "equilibrium");
+    EXPECT_NE(eq.find("\"feasible\": true"), std::string::npos) << eq;
+    EXPECT_NE(eq.find("\"stable\": true"), std::string::npos) << eq;
+    EXPECT_NE(eq.find("\"kind\": \"stable node\""), std::string::npos) << eq;
+    const std::string twins =
+        Write("twins.p", "c\n2 10 0.01\n1 1 \n0.3 0.4 \n255 255 \n1 1 \n1 1 \n");
+    const Result singular = Run("--equilibrium --time 1 " + twins);
+    EXPECT_EQ(singular.status, 0) << singular.err;
+    EXPECT_NE(singular.out.find("Equilibrium = none: the interaction matrix is singular"),
+              std::string::npos)
+        << singular.out;
+
+    // Populations that hit the clamp: counted, and said beside the exponent.
+    const std::string clamping = Write("clamping.p",
+                                       "c\n3 10 0.01\n3 0.8 1.2 \n0.9 0.2 0.3 \n1 1 1 \n"
+                                       "0.5 0.3 0.2 \n0.25 1 0.35 \n0.3 0.2 1 \n");
+    const Result clamped = Run("--json " + clamping);
+    ASSERT_EQ(clamped.status, 0) << clamped.err;
+    EXPECT_GT(Number(clamped.out, "clamps"), 0);
+    EXPECT_NE(Run(clamping).out.find("\nClamped "), std::string::npos);
+
+    // What the options take.
+    EXPECT_EQ(Run("--method both " + file).status, 2);
+    EXPECT_EQ(Run("--discard -1 " + file).status, 2);
+    const Result beyond = Run("--discard 800 " + file);
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_EQ(beyond.err,
+              "lv-run: Invalid procedure call or argument: --discard 800 leaves no "
+              "step of a run of 800 units of model time to count\n");
+}
+
 TEST_F(LvRun, AStopSignalEndsTheRunAndLeavesNoFileOfIt) {
     const std::string file = Examples + "/chaotic-4.p";
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
