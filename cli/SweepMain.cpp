@@ -103,7 +103,8 @@ const char* const MergeUsage =
 struct SweepOptions {
     RunOptions run;
     std::vector<std::string> vary;
-    std::optional<std::string> seeds, shard, csv, plot;
+    std::optional<std::string> seeds, shard, csv, plot, maximaCsv;
+    SweepAnalyses analyses;
     int threads = 0;  // 0: every usable processor
     bool quiet = false;
     bool resume = false;
@@ -257,17 +258,23 @@ int sweep(const SweepOptions& o) {
     }
     base.steps = o.run.steps;
     base.windowTime = windowTime;
+    base.analyses = o.analyses;
+    if (o.analyses.maxima && *o.analyses.maxima >= base.model.Nanimals)
+        throw UsageError{"--maxima " + std::to_string(*o.analyses.maxima) +
+                         ": the file's rows are 0 to " + std::to_string(base.model.Nanimals - 1)};
     RunControl stop;  // set on a stop signal: every point's run ends after its step
     const SweepRun run(base, parameters, &stop);
     if (!run.Settings_Vary()) {
         // Every point would fail alike: refuse the sweep as lv-run refuses the run.
-        o.run.Check_Run_Ends(base.model.TotalTime, base.model.dt);
         (void)Plot_Interval(windowTime, base.model.dt, base.chartWidth);
+        o.run.Check_Run_Ends(base.model.TotalTime, base.model.dt);
+        Check_Discard(base.analyses.discard, base.model.TotalTime, base.model.dt, base.steps);
     }
 
     std::vector<std::string> names;
     for (const SweepAxis& a : points.Axes()) names.push_back(a.parameter.name);
-    const SweepCsv csv(names, base.model.Nanimals, Sweep_Identity(base, points, dat));
+    const std::string identity = Sweep_Identity(base, points, dat);
+    const SweepCsv csv(names, base.model.Nanimals, identity, o.analyses.spectrum);
     // --csv: the file appears, whole, when the sweep has run.
     std::optional<SaveFile> csvFile;
     if (o.csv) csvFile.emplace(*o.csv);
@@ -290,10 +297,25 @@ int sweep(const SweepOptions& o) {
         progress.Point_Done(status, now);
     };
 
+    // --maxima-csv: every maximum a row, (point, the varied values, seed, value).
+    std::optional<SaveFile> maximaFile;
+    std::string maximaHeader = "point";
+    for (const std::string& n : names) maximaHeader += "," + Csv_Field(n);
+    maximaHeader += ",seed,value\r\n";
+    if (o.maximaCsv) maximaFile.emplace(*o.maximaCsv);
+
     // An interrupted sweep goes on from the points its partial CSV holds.
     const std::string partial = o.csv ? Partial_Path(*o.csv) : std::string();
+    const std::string maximaPartial = o.maximaCsv ? Partial_Path(*o.maximaCsv) : std::string();
     long long resumed = 0;
     if (o.resume && fileExists(partial)) {
+        if (maximaFile) {
+            if (!fileExists(maximaPartial))
+                throw SweepPartialError{Quote_For_Message(maximaPartial, 200) +
+                                        ": not there, so the maxima of the points kept are lost"};
+            Resume_Side_Partial(maximaPartial, maximaHeader,
+                                [&](std::string_view bytes) { maximaFile->Write(bytes); });
+        }
         resumed = Resume_From_Partial(partial, csv, points, [&](std::string_view record) {
             put(record);
             if (record.rfind("point,", 0) == 0) return;  // the header
@@ -302,6 +324,7 @@ int sweep(const SweepOptions& o) {
         });
     } else {
         put(csv.Header());
+        if (maximaFile) maximaFile->Write(maximaHeader);
     }
 
     run.Prepare();
@@ -311,6 +334,11 @@ int sweep(const SweepOptions& o) {
             o.threads > 0 ? std::min(o.threads, 4 * Usable_Processors()) : Usable_Processors(),
             [&](const PointResult& r) {
                 put(csv.Row(r));
+                if (maximaFile) {
+                    const std::string start = SweepCsv::Row_Start(r.point);
+                    for (double m : r.maxima)
+                        maximaFile->Write(start + Format_Shortest(m) + "\r\n");
+                }
                 tally(r.point, r.status, r.Ok() ? std::optional(r.LE) : std::nullopt, true);
             },
             [&] {
@@ -330,6 +358,7 @@ int sweep(const SweepOptions& o) {
         if (csvFile) {
             kept = csvFile->Commit_As(partial) ? "kept in " + Quote_For_Message(partial, 200)
                                                : "written to " + Quote_For_Message(*o.csv, 200);
+            if (maximaFile) (void)maximaFile->Commit_As(maximaPartial);
             kept += "; the same command with --resume runs the rest";
         } else {
             flushOut();
@@ -343,7 +372,9 @@ int sweep(const SweepOptions& o) {
         csvFile->Commit();
     else
         flushOut();
+    if (maximaFile) maximaFile->Commit();
     if (o.resume && !partial.empty()) (void)::unlink(partial.c_str());
+    if (o.resume && !maximaPartial.empty()) (void)::unlink(maximaPartial.c_str());
     if (plot) {
         plotFile->Write(Sweep_Plot_Png(*plot, "lv-sweep"));
         plotFile->Commit();
@@ -396,6 +427,26 @@ SweepOptions parse(int argc, char** argv) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--quiet", o.quiet);
     app.add_flag("--resume", o.resume);
+    app.add_flag("--spectrum", o.analyses.spectrum);
+    app.add_option_function<std::string>(
+           "--method",
+           [&o](const std::string& v) {
+               if (v != "twin" && v != "tangent")
+                   throw UsageError{"--method is twin or tangent, not " + Quote_For_Message(v)};
+               o.analyses.tangent = v == "tangent";
+           })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--discard",
+           [&o](const std::string& v) { o.analyses.discard = Time_Option("--discard", v); })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>("--maxima",
+                                         [&o](const std::string& v) {
+                                             o.analyses.maxima = Whole_Option<int>("--maxima", v, 0,
+                                                                                   MaxSpecies - 1);
+                                         })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    Add_File_Option(app, "--maxima-csv", o.maximaCsv);
     app.add_option("FILE", o.file);
     CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
     mergeCommand->set_help_flag();
@@ -425,6 +476,9 @@ SweepOptions parse(int argc, char** argv) {
     }
     if (o.file.empty()) usage("no parameter FILE given");
     if (o.resume && !o.csv) usage("--resume takes up FILE.partial of --csv FILE: give --csv");
+    if (o.maximaCsv && !o.analyses.maxima) usage("--maxima-csv needs --maxima K");
+    if (o.analyses.maxima && !o.maximaCsv && !o.plot)
+        usage("--maxima K goes to --maxima-csv FILE or --plot");
     o.run.Check();
     makePoints(o);
     return o;

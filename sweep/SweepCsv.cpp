@@ -15,17 +15,24 @@ std::string Csv_Field(std::string_view text) {
     return out + "\"";
 }
 
-SweepCsv::SweepCsv(std::vector<std::string> names, int species, std::string sweepId)
+SweepCsv::SweepCsv(std::vector<std::string> names, int species, std::string sweepId,
+                   bool spectrum)
     : names_(std::move(names)),
       species_(species < 0            ? 0
                : species > MaxSpecies ? MaxSpecies
                                       : species),
-      sweepId_(std::move(sweepId)) {}
+      sweepId_(std::move(sweepId)),
+      spectrum_(spectrum) {}
 
 std::string SweepCsv::Header() const {
     std::string h = "point";
     for (const std::string& n : names_) h += "," + Csv_Field(n);
-    h += ",seed,status,LE,steps,t,clamps";
+    h += ",seed,status,LE";
+    if (spectrum_) {
+        for (int i = 0; i < species_; ++i) h += ",L" + std::to_string(i);
+        h += ",dimension";
+    }
+    h += ",steps,t,clamps";
     for (int i = 0; i < species_; ++i) h += ",x" + std::to_string(i);
     return h + ",message,sweep\r\n";
 }
@@ -45,13 +52,23 @@ std::string SweepCsv::Row_End() const {
 std::string SweepCsv::Row(const PointResult& r) const {
     std::string row = Row_Start(r.point) + Csv_Field(r.status);
     if (r.Ok()) {
-        row += "," + Format_Shortest(r.LE) + "," + std::to_string(r.steps) + "," +
-               Format_Shortest(r.t) + "," + std::to_string(r.clamps);
+        row += "," + Format_Shortest(r.LE);
+        if (spectrum_) {
+            for (int i = 0; i < species_; ++i)
+                row += "," + (std::size_t(i) < r.spectrum.size()
+                                  ? Format_Shortest(r.spectrum[std::size_t(i)])
+                                  : std::string());
+            row += "," + Format_Shortest(r.dimension);
+        }
+        row += "," + std::to_string(r.steps) + "," + Format_Shortest(r.t) + "," +
+               std::to_string(r.clamps);
         for (int i = 0; i < species_; ++i)
             row += "," + (std::size_t(i) < r.x.size() ? Format_Shortest(r.x[std::size_t(i)]) : "");
     } else {
         // A run that failed in a step says which; one refused before its run has none.
-        row += ",," + (r.steps > 0 ? std::to_string(r.steps) : std::string()) + ",,";
+        row += ",";
+        if (spectrum_) row.append(std::size_t(species_) + 1, ',');
+        row += "," + (r.steps > 0 ? std::to_string(r.steps) : std::string()) + ",,";
         row.append(std::size_t(species_), ',');
     }
     return row + "," + Csv_Field(r.message) + Row_End();

@@ -8,14 +8,15 @@
 
 // The writer's side of a sweep: the CSV text (RFC 4180: CRLF line ends; a field holding a
 // comma, a quote or a line break is quoted, its quotes doubled). The first line is the
-// header: point, each varied NAME, seed, status, LE, steps, t, clamps, x0 ... x(N-1),
-// message, sweep. One row a point; doubles with 17 significant digits and '.'; a failed
-// point has its status, the step its run failed in (if it failed in one) and message, and
-// leaves LE, t and x empty. `sweep` names the
-// sweep on every row (Sweep_Column), so that merged shards can be checked.
+// header: point, each varied NAME, seed, status, LE, with the spectrum L0 ... L(N-1) and
+// dimension, steps, t, clamps, x0 ... x(N-1), message, sweep. One row a point; numbers as the
+// shortest text that reads back to them, with '.'; a failed point has its status, the step
+// its run failed in (if it failed in one) and message, and leaves the rest empty. `sweep`
+// names the sweep on every row (Sweep_Column), so that merged shards can be checked.
 class SweepCsv {
   public:
-    SweepCsv(std::vector<std::string> names, int species, std::string sweepId);
+    SweepCsv(std::vector<std::string> names, int species, std::string sweepId,
+             bool spectrum = false);
 
     std::string Header() const;
     std::string Row(const PointResult& r) const;
@@ -28,6 +29,7 @@ class SweepCsv {
     std::vector<std::string> names_;
     int species_;
     std::string sweepId_;
+    bool spectrum_;
 };
 
 // One CSV field, quoted when RFC 4180 asks for it.

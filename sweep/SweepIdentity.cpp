@@ -25,41 +25,30 @@ std::string Sweep_Settings_Text(const SweepBase& base, const SweepPoints& points
     s += ";TotalTime=" + Format_Digits17(base.model.TotalTime);
     s += ";steps=" + (base.steps ? std::to_string(*base.steps) : std::string("-"));
     s += ";window-time=" + std::to_string(base.windowTime);
-    for (const SweepAxis& a : points.Axes())
-        s += ";vary=" + a.parameter.name + "=" + Format_Digits17(a.from) + ":" +
-             Format_Digits17(a.to) + ":" + std::to_string(a.count);
+    for (const SweepAxis& a : points.Axes()) s += ";vary=" + a.Definition();
     if (points.Seeds())
         s += ";seeds=" + std::to_string(points.Seeds()->from) + ":" +
              std::to_string(points.Seeds()->to);
+    // The analyses change what a point reports.
+    const SweepAnalyses& a = base.analyses;
+    if (a.spectrum) s += ";spectrum";
+    if (a.tangent) s += ";method=tangent";
+    if (a.discard > 0) s += ";discard=" + Format_Digits17(a.discard);
+    if (a.maxima) s += ";maxima=" + std::to_string(*a.maxima);
     return s;
 }
 
 namespace {
 
-// The name of a varied value as the definition writes it.
-std::string definitionName(const SweepParameter& p) {
-    using Kind = SweepParameter::Kind;
-    switch (p.kind) {
-        case Kind::Rate:
-            return "r(" + std::to_string(p.i) + ")";
-        case Kind::Population:
-            return "x(" + std::to_string(p.i) + ")";
-        case Kind::Matrix:
-            return "a(" + std::to_string(p.i) + "/" + std::to_string(p.j) + ")";
-        case Kind::TimeStep:
-            return "dt";
-        case Kind::RunTime:
-            return "TotalTime";
-    }
-    return "?";
-}
-
 std::string definitionText(const SweepPoints& points) {
     std::string s;
     for (const SweepAxis& a : points.Axes()) {
         if (!s.empty()) s += ';';
-        s += definitionName(a.parameter) + "=" + Format_Shortest(a.from) + ":" +
-             Format_Shortest(a.to) + ":" + std::to_string(a.count);
+        // Commas (of a(i,j) and of a list) as '/', so that the column needs no quotes.
+        std::string item = a.Definition();
+        for (char& c : item)
+            if (c == ',') c = '/';
+        s += item;
     }
     if (const std::optional<SweepSeeds>& seeds = points.Seeds()) {
         if (!s.empty()) s += ';';
@@ -87,9 +76,8 @@ SweepPoints parseDefinition(const std::string& text) {
             seeds = SweepSeeds::Parse(item.substr(6));
             continue;
         }
-        const std::size_t eq = item.find('=');
-        for (std::size_t k = 0; k < eq && k < item.size(); ++k)
-            if (item[k] == '/') item[k] = ',';
+        for (char& c : item)
+            if (c == '/') c = ',';
         axes.push_back(SweepAxis::Parse(item));
     }
     return SweepPoints(std::move(axes), seeds, SweepShard{});

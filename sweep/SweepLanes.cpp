@@ -197,7 +197,9 @@ BatchRunner Lane_Runner(const SweepRun& run, const std::optional<std::string>& n
     } else if (n >= 2 && n <= MaxSpecies) {
         build = &Lane_Build_For(n, run.Matrix_Varies());
     }
-    if (build == nullptr || n < 2 || n > MaxSpecies) return Scalar_Runner(run);
+    // The analyses go with the single run.
+    if (build == nullptr || n < 2 || n > MaxSpecies || run.Base().analyses.Any())
+        return Scalar_Runner(run);
     return {PointsPerLane * build->width,
             [&run, build](std::span<const SweepPoint> points, std::span<PointResult> results) {
                 LaneBatch(run, *build, points, results).Run();

@@ -285,7 +285,16 @@ class Merger {
         idWhere_ = r.Where();
         const std::vector<SweepAxis>& axes = column_->points.Axes();
         const std::size_t varied = axes.size();
-        bool fits = headerNames_.size() >= varied + 8;
+        // The header lv-sweep writes for these axes, as many species as it has x columns, and
+        // the spectrum's columns when it has them.
+        int species = 0;
+        bool spectrum = false;
+        for (const std::string& name : headerNames_) {
+            species += name.size() > 1 && name[0] == 'x' &&
+                       name.find_first_not_of("0123456789", 1) == std::string::npos;
+            spectrum = spectrum || name == "dimension";
+        }
+        bool fits = headerNames_.size() >= varied + 1;
         std::vector<std::string> names;
         for (std::size_t a = 0; fits && a < varied; ++a) {
             const std::string& name = headerNames_[a + 1];
@@ -296,10 +305,7 @@ class Merger {
             }
             names.push_back(name);
         }
-        if (fits) {
-            const int species = int(headerNames_.size() - varied - 8);
-            fits = SweepCsv(names, species, "").Header() == header_ + "\r\n";
-        }
+        if (fits) fits = SweepCsv(names, species, "", spectrum).Header() == header_ + "\r\n";
         if (!fits)
             refuse(headerFrom_ + ", line 1: the header is not lv-sweep's for the sweep that " +
                    idWhere_ + " names (" + Quote_For_Message(text, 100) + ")");

@@ -88,3 +88,13 @@ long long Resume_From_Partial(const std::string& path, const SweepCsv& csv,
     }
     return done;
 }
+
+void Resume_Side_Partial(const std::string& path, const std::string& header,
+                         const std::function<void(std::string_view)>& write) {
+    Records records(path);
+    std::string record;
+    if (!records.Next(record) || record != header)
+        records.refuse(1, "not the CSV of this sweep's maxima (its header is another)");
+    write(record);
+    while (records.Next(record)) write(record);
+}

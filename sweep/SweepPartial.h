@@ -22,6 +22,11 @@ long long Resume_From_Partial(const std::string& path, const SweepCsv& csv,
                               const SweepPoints& points,
                               const std::function<void(std::string_view)>& write);
 
+// Another CSV kept beside it (the points' maxima, in point order): its header must be
+// `header` and its every line complete; its bytes go to `write`.
+void Resume_Side_Partial(const std::string& path, const std::string& header,
+                         const std::function<void(std::string_view)>& write);
+
 struct SweepPartialError {
     std::string message;
 };

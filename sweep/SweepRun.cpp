@@ -1,11 +1,16 @@
 #include "SweepRun.h"
 
+#include <limits>
+
 #include "ChartRows.h"
 #include "Initialisers.h"
+#include "KaplanYorke.h"
 #include "LvError.h"
+#include "LyapunovSpectrum.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "PlotInterval.h"
+#include "PopulationMaxima.h"
 #include "Random.h"
 #include "RunLength.h"
 
@@ -44,10 +49,29 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
         LoadedPoint p = Load(point);
         ChartRows chart(base_.chartWidth, base_.chartHeight);
         RunControl alone;
-        const RunResult result = Run_Model(p.model, {p.plotInterval, base_.steps},
-                                           stop_ ? *stop_ : alone, {.observers = {&chart}});
+        const SweepAnalyses& a = base_.analyses;
+        RunWatchers watchers{.observers = {&chart}};
+        std::optional<LyapunovSpectrum> spectrum, tangent;
+        std::optional<PopulationMaxima> maxima;
+        if (a.spectrum)
+            watchers.analyses.push_back(&spectrum.emplace(SpectrumSettings{0, 10, a.discard}));
+        if (a.tangent)
+            watchers.analyses.push_back(&tangent.emplace(SpectrumSettings{1, 10, a.discard}));
+        if (a.maxima)
+            watchers.analyses.push_back(&maxima.emplace(*a.maxima, a.discard, MaximaPerPoint));
+        const RunResult result = Run_Model(p.model, {p.plotInterval, base_.steps, a.discard},
+                                           stop_ ? *stop_ : alone, watchers);
         r.status = "ok";
         r.LE = result.LE;
+        if (tangent) {
+            const SpectrumResult t = tangent->Result();
+            r.LE = t.exponents.empty() ? std::numeric_limits<double>::quiet_NaN() : t.exponents[0];
+        }
+        if (spectrum) {
+            r.spectrum = spectrum->Result().exponents;
+            r.dimension = Kaplan_Yorke_Dimension(r.spectrum);
+        }
+        if (maxima) r.maxima = maxima->Values();
         r.steps = result.steps;
         r.t = result.t;
         r.clamps = result.clamps;

@@ -13,12 +13,26 @@
 
 // What every point of a sweep starts from: the model as the parameter file gave it, with the
 // run time that --time or --continuous gave it, and how lv-run would run it.
+// What every point estimates besides the twin's exponent, as lv-run's options of the same
+// names ask.
+struct SweepAnalyses {
+    bool spectrum = false;      // --spectrum: the exponents and the Kaplan-Yorke dimension
+    bool tangent = false;       // --method tangent: LE from one tangent vector
+    double discard = 0;         // --discard T
+    std::optional<int> maxima;  // --maxima K: the local maxima of x(K) after the discard
+    bool Any() const { return spectrum || tangent || discard > 0 || maxima; }
+};
+
+// The most maxima a point keeps: an orbit diagram needs far fewer.
+inline constexpr std::size_t MaximaPerPoint = 10000;
+
 struct SweepBase {
     Model model;
     std::optional<long long> steps;  // --steps
     int16_t windowTime = 210;        // --window-time
     float chartWidth = 700;          // lv-run's default chart
     float chartHeight = 250;
+    SweepAnalyses analyses;
 };
 
 // A point made ready to run: the base model with the point's values and random populations,
@@ -38,6 +52,9 @@ struct PointResult {
     double t = 0;
     long long clamps = 0;   // populations set back to 0.9999999
     std::vector<double> x;  // rows 0 to N - 1
+    std::vector<double> spectrum;  // with --spectrum: the exponents, descending
+    double dimension = 0;          // and the Kaplan-Yorke dimension
+    std::vector<double> maxima;    // with --maxima K: the local maxima of x(K)
     bool Ok() const { return message.empty(); }
 };
 

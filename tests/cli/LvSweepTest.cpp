@@ -210,7 +210,7 @@ TEST_F(LvSweep, GridPointsAreLvRunsOfFilesHoldingTheirValues) {
     EXPECT_EQ(rows[1].at("a(0,1)"), "1.2");
     EXPECT_EQ(rows[2].at("r(1)"), "0.7");
     EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")),
-              "point,r(1),\"a(0,1)\",seed,status,LE,steps,t,x0,x1,x2,x3,message,sweep");
+              "point,r(1),\"a(0,1)\",seed,status,LE,steps,t,clamps,x0,x1,x2,x3,message,sweep");
     ExpectRowsAreLvRuns(r.out, {"r(1)", "a(0,1)"}, "--time 30");
 
     // Run settings too: a file holding dt or TotalTime.

@@ -79,18 +79,56 @@ TEST(SweepPoints, GridHasTheFirstAxisSlowestAndTheSeedsFastest) {
 
 TEST(SweepPoints, ValuesFollowTheFormulaOperationByOperation) {
     // (TO - FROM) * i first, then / (COUNT - 1): with i / (COUNT - 1) first the fifth
-    // value would be 0.7 itself; and the formula, not TO, gives the last value.
+    // value would be 0.7 itself; the last value is TO, where the formula gives
+    // 0.9000000000000001.
     const SweepAxis a = SweepAxis::Parse("x(2)=0.3:0.9:7");
     EXPECT_EQ(bits(a.Value(4)), bits(0.7000000000000001));
-    EXPECT_EQ(bits(a.Value(6)), bits(0.9000000000000001));
+    EXPECT_EQ(bits(a.Value(6)), bits(0.9));
+    EXPECT_EQ(bits(SweepAxis::Parse("dt=0.001:0.01:10").Value(9)), bits(0.01));
     EXPECT_EQ(bits(SweepAxis::Parse("r(0)=1:2.1:11").Value(9)), bits(1.99));
     const SweepAxis down = SweepAxis::Parse("TotalTime=10:-10:5");
     EXPECT_EQ(down.Value(1), 5);
     EXPECT_EQ(down.Value(4), -10);
     EXPECT_EQ(SweepAxis::Parse("dt=0.25:9:1").Value(0), 0.25);
-    const SweepParameter corner = SweepAxis::Parse("a(50,0)=1e-3:2:1").parameter;
-    EXPECT_EQ(corner.i, 50);
-    EXPECT_EQ(corner.j, 0);
+
+    // A list: its values in their order, one value or many.
+    const SweepAxis list = SweepAxis::Parse("r(1)=0.5,2,-1e-3,0.5");
+    ASSERT_EQ(list.count, 4);
+    EXPECT_EQ(list.Value(2), -1e-3);
+    EXPECT_EQ(list.Value(3), 0.5);
+    EXPECT_EQ(SweepAxis::Parse("dt=0.02").count, 1);
+
+    // Log spacing: FROM and TO exact at the ends, evenly spaced in the logarithm between, the
+    // same on every processor (no libm). A double's logarithm carries half an ulp of it, which
+    // the exponential multiplies by its own size: at 6 decades some 1e-15 of the value.
+    const SweepAxis decades = SweepAxis::Parse("r(0)=0.001:1000:13:log");
+    EXPECT_EQ(decades.Value(0), 0.001);
+    EXPECT_EQ(decades.Value(12), 1000);
+    for (long long i = 1; i < 12; ++i) {
+        const long double exact = std::pow(10.0L, -3.0L + 0.5L * (long double)i);
+        EXPECT_NEAR(decades.Value(i), double(exact), 4e-15 * double(exact)) << i;
+    }
+    for (double to : {1.0000001, 3.0, 1e5, 1e300 / 7}) {
+        const SweepAxis fine = SweepAxis::Parse("x(0)=0.7:" + Format_Shortest(to) + ":97:log");
+        for (long long i = 1; i < 96; ++i) {
+            const long double exact =
+                0.7L * std::exp(std::log((long double)to / 0.7L) * (long double)i / 96.0L);
+            const double within = 4.5e-16 * (2 + std::fabs(std::log(to / 0.7)));
+            EXPECT_NEAR(fine.Value(i), double(exact), within * double(exact)) << to << " " << i;
+            EXPECT_GT(fine.Value(i), fine.Value(i - 1));
+        }
+    }
+
+    // Every spelling of an axis is defined by one text, which reads back to the same values.
+    for (const char* text : {"r(01)=0.50:1.0:3", "a(0,1)=1e-1,2,3", "dt=0.001:0.01:10:log"}) {
+        const SweepAxis axis = SweepAxis::Parse(text);
+        const SweepAxis again = SweepAxis::Parse(axis.Definition());
+        EXPECT_EQ(again.Definition(), axis.Definition()) << text;
+        for (long long i = 0; i < axis.count; ++i)
+            EXPECT_EQ(bits(again.Value(i)), bits(axis.Value(i))) << text;
+    }
+    EXPECT_EQ(SweepAxis::Parse("r(01)=0.50:1.0:3").Definition(), "r(1)=0.5:1:3");
+    EXPECT_EQ(SweepAxis::Parse("a(0,1)=1e-1,2,3").Definition(), "a(0,1)=0.1,2,3");
 }
 
 TEST(SweepPoints, ShardsSplitThePointsExactlyOnce) {
@@ -125,6 +163,12 @@ TEST(SweepPoints, BadOptionsAreRefusedSayingWhat) {
         {[] { SweepAxis::Parse("dt=1:2:0"); }, "COUNT is a whole number from 1"},
         {[] { SweepAxis::Parse("dt=1:2:2.5"); }, "COUNT is a whole number from 1"},
         {[] { SweepAxis::Parse("dt=-1e308:1e308:3"); }, "TO - FROM is out of range"},
+        {[] { SweepAxis::Parse("r(0)=1:2:3:lin"); }, "NAME=FROM:TO:COUNT:log"},
+        {[] { SweepAxis::Parse("r(0)=0:2:3:log"); }, "log spacing needs FROM and TO above 0"},
+        {[] { SweepAxis::Parse("r(0)=1e-300:1e300:3:log"); }, "TO / FROM is out of range"},
+        {[] { SweepAxis::Parse("r(0)=1,,2"); }, "value 2 is not a number"},
+        {[] { SweepAxis::Parse("r(0)="); }, "value 1 is not a number"},
+        {[] { SweepAxis::Parse("r(0)=1,2,inf"); }, "value 3 is"},
         {[] { SweepSeeds::Parse("5:4"); }, "FROM <= TO"},
         {[] { SweepSeeds::Parse("1:4294967296"); }, "--seeds"},
         {[] { SweepShard::Parse("3/3"); }, "0 <= K < N"},
@@ -408,16 +452,17 @@ PointResult okResult(long long index, std::vector<double> values, double le) {
 
 TEST(SweepCsv, HeaderAndRowsAreRfc4180WithNumbersThatReadBack) {
     const SweepCsv csv({"a(0,1)", "dt"}, 2, "00000000000000ab:6");
-    EXPECT_EQ(csv.Header(), "point,\"a(0,1)\",dt,seed,status,LE,steps,t,x0,x1,message,sweep\r\n");
+    EXPECT_EQ(csv.Header(),
+              "point,\"a(0,1)\",dt,seed,status,LE,steps,t,clamps,x0,x1,message,sweep\r\n");
     EXPECT_EQ(csv.Row(okResult(3, {0.1, 2}, -0.5)),
-              "3,0.1,2,,ok,-0.5,80001,800.0099999994175,0.1,0.3333333333333333,,"
+              "3,0.1,2,,ok,-0.5,80001,800.0099999994175,0,0.1,0.3333333333333333,,"
               "00000000000000ab:6\r\n");
     PointResult failed;
     failed.point = {4, {1, 2}, 99u};
     failed.status = "Type mismatch";
     failed.message = "Type mismatch: not a number: \"1,5\"";
     EXPECT_EQ(csv.Row(failed),
-              "4,1,2,99,Type mismatch,,,,,,\"Type mismatch: not a number: "
+              "4,1,2,99,Type mismatch,,,,,,,\"Type mismatch: not a number: "
               "\"\"1,5\"\"\",00000000000000ab:6\r\n");
     for (double v : {0.1, 1.0 / 3, -2.5e-310, 1e300, 800.00999999941746})
         EXPECT_EQ(bits(std::strtod(Format_Shortest(v).c_str(), nullptr)), bits(v));
@@ -636,7 +681,7 @@ TEST(SweepMerge, RefusesMissingRepeatedUnorderedAndForeignShards) {
     EXPECT_NE(merged({s[0] + "9,\"open"}).find("\"shard0.csv\", line 6: a quote is never closed"),
               std::string::npos);
     const std::string id = Sweep_Column("00000000000000aa", eleven());
-    EXPECT_NE(merged({s[0] + "12,1.5,,ok,1,1,1,1,1,," + id + "\r\n"})
+    EXPECT_NE(merged({s[0] + "12,1.5,,ok,1,1,1,0,1,1,," + id + "\r\n"})
                   .find("point \"12\" is not one of the sweep's 0 to 10"),
               std::string::npos);
     EXPECT_NE(merged({shardTexts(eleven(), 13)[12]}).find("no shard holds a point"),
