@@ -171,6 +171,14 @@ class LvSweep : public ProgramTest {
                 EXPECT_EQ(row.at("LE"), JsonText(r.out, "LE")) << what;
                 EXPECT_EQ(row.at("steps"), JsonText(r.out, "steps")) << what;
                 EXPECT_EQ(row.at("t"), JsonText(r.out, "t")) << what;
+                EXPECT_EQ(row.at("clamps"), JsonText(r.out, "clamps")) << what;
+                if (row.count("dimension")) {
+                    EXPECT_EQ(row.at("dimension"), JsonText(r.out, "dimension")) << what;
+                    const std::vector<std::string> spectrum = JsonArray(r.out, "spectrum");
+                    ASSERT_EQ(spectrum.size(), base.x.size()) << what;
+                    for (std::size_t i = 0; i < spectrum.size(); ++i)
+                        EXPECT_EQ(row.at("L" + std::to_string(i)), spectrum[i]) << what;
+                }
                 const std::vector<std::string> x = JsonArray(r.out, "x");
                 ASSERT_EQ(x.size(), base.x.size()) << what;
                 for (std::size_t i = 0; i < x.size(); ++i)
@@ -694,6 +702,43 @@ TEST_F(LvSweep, AClosingLineCountsThePointsByOutcome) {
     EXPECT_NE(failed.err.find(" s: 0 ok, 3 failed (Overflow 3)\n"), std::string::npos)
         << failed.err;
     EXPECT_EQ(Sweep("--quiet --time 1 --csv " + dir + "/c.csv " + Chaotic).err, "");
+}
+
+// The analyses of every point are lv-run's for the point's file: the spectrum, the tangent
+// vector's exponent, a transient left out; the maxima go to their own CSV, a row a maximum.
+TEST_F(LvSweep, AnalysesArePointByPointLvRunsToo) {
+    const std::string sweep = "--time 200 --discard 50 --vary 'r(1)=0.6,0.9,1.2' ";
+    const Result spectrum = Sweep("--quiet --spectrum " + sweep + Chaotic);
+    ASSERT_EQ(spectrum.status, 0) << spectrum.err;
+    EXPECT_EQ(spectrum.out.substr(0, spectrum.out.find("\r\n")),
+              "point,r(1),seed,status,LE,L0,L1,L2,L3,dimension,steps,t,clamps,x0,x1,x2,x3,message,"
+              "sweep");
+    ExpectRowsAreLvRuns(spectrum.out, {"r(1)"}, "--time 200 --discard 50 --spectrum");
+    const Result tangent = Sweep("--quiet --method tangent " + sweep + Chaotic);
+    ASSERT_EQ(tangent.status, 0) << tangent.err;
+    ExpectRowsAreLvRuns(tangent.out, {"r(1)"}, "--time 200 --discard 50 --method tangent");
+    // The identity names the analyses: shards with and without them never merge.
+    EXPECT_NE(Rows(tangent.out).at(0).at("sweep"), Rows(spectrum.out).at(0).at("sweep"));
+
+    const std::string maxima = dir + "/maxima.csv";
+    const Result withMaxima =
+        Sweep("--quiet --maxima 0 --maxima-csv " + maxima + " " + sweep + Chaotic);
+    ASSERT_EQ(withMaxima.status, 0) << withMaxima.err;
+    const std::string text = Slurp(maxima);
+    EXPECT_EQ(text.substr(0, text.find("\r\n")), "point,r(1),seed,value");
+    const auto rows = Rows(text);
+    ASSERT_GT(rows.size(), 10u);
+    std::map<std::string, int> byPoint;
+    for (const auto& row : rows) {
+        ++byPoint[row.at("point") + "," + row.at("r(1)")];
+        const double value = std::stod(row.at("value"));
+        EXPECT_GT(value, 0);
+        EXPECT_LT(value, 1);
+    }
+    EXPECT_EQ(byPoint.size(), 3u);  // every point has maxima after its transient
+    EXPECT_EQ(Sweep("--maxima-csv " + maxima + " " + sweep + Chaotic).status, 2);
+    EXPECT_EQ(Sweep("--maxima 7 --maxima-csv " + maxima + " " + sweep + Chaotic).status, 1);
+    EXPECT_EQ(Sweep("--time 200 --discard 500 --vary 'r(1)=1,2' " + Chaotic).status, 1);
 }
 
 }  // namespace
