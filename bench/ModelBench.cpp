@@ -2,8 +2,10 @@
 
 #include <array>
 #include <chrono>
+#include <string>
 
 #include "BenchRun.h"
+#include "LyapunovSpectrum.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "PlainRun.h"
@@ -46,6 +48,25 @@ void BM_RunModel(benchmark::State& state) {
     timer.report(state, Steps_For(BenchTime, BenchDt));
 }
 
+// The run with its whole Lyapunov spectrum (QR every 10 steps), as lv-run --spectrum makes
+// it: compare with BM_RunModel of the same count, and with bench/spectrum_numpy.py time.
+void BM_Spectrum(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Model model = Bench_Model(n, BenchDt, BenchTime);
+    const auto start = Start_Populations(model);
+    LyapunovSpectrum spectrum;
+    state.SetLabel(std::string(Kernel_Routine_Name(n)) + ", " + spectrum.Build_Name());
+    RunControl control;
+    const StepTimer timer;
+    for (auto _ : state) {
+        Restart(model, start);
+        benchmark::DoNotOptimize(
+            Run_Model(model, {BenchPlotInterval, {}}, control, {.analyses = {&spectrum}}).LE);
+        benchmark::DoNotOptimize(spectrum.Result());
+    }
+    timer.report(state, Steps_For(BenchTime, BenchDt));
+}
+
 // The same steps by the plain statement of the model's arithmetic: the yardstick.
 void BM_ScalarBaseline(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -64,3 +85,4 @@ void BM_ScalarBaseline(benchmark::State& state) {
 
 BENCHMARK(BM_RunModel)->Arg(4)->Arg(10)->Arg(51);
 BENCHMARK(BM_ScalarBaseline)->Arg(4)->Arg(10)->Arg(51);
+BENCHMARK(BM_Spectrum)->Arg(4)->Arg(10)->Arg(51);
