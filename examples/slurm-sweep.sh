@@ -2,7 +2,10 @@
 # A sweep on a Slurm cluster: each task of a job array runs one shard of the sweep on the
 # processors Slurm gives it, and a job that starts when every task has succeeded merges the
 # shards into one CSV, the same bytes as the sweep run in one process. When a task fails,
-# Slurm cancels the merge instead of leaving it pending.
+# Slurm cancels the merge instead of leaving it pending. A task that its time limit ends
+# keeps the points it finished (shards/shard-K.csv.partial): submit the script again and
+# only what is left runs (finished shards are skipped, an interrupted one resumes), then the
+# merge.
 #
 #   examples/slurm-sweep.sh     on the login node, from the project's folder: submits both
 #
@@ -37,6 +40,8 @@ if [ -z "${SLURM_ARRAY_TASK_ID:-}" ]; then
     exit 0
 fi
 
-# One array task: shard K of N, K being the task's index.
+# One array task: shard K of N, K being the task's index; done already when its CSV is there.
+csv=shards/shard-$SLURM_ARRAY_TASK_ID.csv
+[ -f "$csv" ] && exit 0
 "$LV_SWEEP" "${SWEEP[@]}" --threads "${SLURM_CPUS_PER_TASK:-1}" \
-    --shard "$SLURM_ARRAY_TASK_ID/$SHARDS" --csv "shards/shard-$SLURM_ARRAY_TASK_ID.csv"
+    --shard "$SLURM_ARRAY_TASK_ID/$SHARDS" --csv "$csv" --resume
