@@ -13,6 +13,7 @@
 #include "KaplanYorke.h"
 #include "LvError.h"
 #include "LyapunovSpectrum.h"
+#include "ModelRun.h"
 #include "SpectrumSteps.h"
 
 // The Lyapunov spectrum of the Euler map against what theory knows: the sum of the spectrum
@@ -198,6 +199,31 @@ TEST(Spectrum, ChaoticExampleAndTheTangentMethod) {
         EXPECT_EQ(spectra[b]->Result().exponents, exponents) << spectra[b]->Build_Name();
         EXPECT_EQ(spectra[b]->Result().logDetRate, result.logDetRate) << spectra[b]->Build_Name();
     }
+}
+
+// Fed by the model run itself, beside its twin trajectory: over a long run with the same
+// transient left out, the twin's exponent at dt = 0.01 agrees with the spectrum's largest
+// (the twin's fixed separation of 1e-12 is well above the rounding at this step), and the
+// spectrum sums to the mean logarithm of |det J| as before.
+TEST(Spectrum, TheRunsTwinAgreesWithTheLargestExponent) {
+    Model chaos = Chaotic_Four();
+    chaos.dt = 0.01;
+    chaos.TotalTime = 30000;
+    LyapunovSpectrum spectrum({.vectors = 0, .interval = 10, .discard = 100});
+    RunControl control;
+    const RunResult run = Run_Model(chaos, {0, {}, 100.0}, control, {.analyses = {&spectrum}});
+    const SpectrumResult result = spectrum.Result();
+    ASSERT_EQ(result.exponents.size(), 4u);
+    EXPECT_NEAR(run.LE, result.exponents[0], 5e-3 * result.exponents[0]);
+    EXPECT_NEAR(result.exponents[1], 0, 2e-4);
+    double sum = 0;
+    for (double e : result.exponents) sum += e;
+    ASSERT_TRUE(result.logDetRate.has_value());
+    EXPECT_NEAR(sum, *result.logDetRate, 1e-12);
+    // Left out: the steps whose running sum of dt ends at or before 100.
+    long long within = 0;
+    for (double t = 0.01; t <= 100; t = 0.01 + t) ++within;
+    EXPECT_EQ(result.steps, run.steps - within);
 }
 
 // Ten steps between re-orthonormalisations lose nothing to rounding: the image of the
