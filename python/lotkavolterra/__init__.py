@@ -22,8 +22,6 @@ Examples
 ['point', 'r(1)', 'seed', 'status']
 """
 
-import os
-
 import numpy as np
 import pandas as pd
 
@@ -102,21 +100,12 @@ class RunResult:
                 f"history={rows})")
 
 
-def _history_frame(arrays, n):
+def _history_frame(arrays):
     steps, t, le, x = arrays
     columns = {"step": steps, "t": t, "LE": le}
-    for i in range(n):
+    for i in range(x.shape[1]):
         columns[f"x{i}"] = x[:, i]
     return pd.DataFrame(columns)
-
-
-def _as_model(model):
-    if isinstance(model, Model):
-        return model
-    if isinstance(model, (str, os.PathLike)):
-        return load(model)
-    raise TypeError("model must be a lotkavolterra.Model or a parameter file's name, "
-                    f"not {type(model).__name__}")
 
 
 def run(model, *, time=None, steps=None, continuous=False, random_seed=None,
@@ -137,7 +126,8 @@ def run(model, *, time=None, steps=None, continuous=False, random_seed=None,
     Parameters
     ----------
     model : Model or str or os.PathLike
-        The model, or a parameter file to `load`.
+        The model, or a parameter file, read as `load` reads it once the
+        other arguments have been checked.
     time : float, optional
         The run time in model time ("Set To:", ``--time``); by default the
         model's `total_time`.  0 or less makes the run continuous.
@@ -181,17 +171,16 @@ def run(model, *, time=None, steps=None, continuous=False, random_seed=None,
     >>> res.steps, round(res.t, 10)
     (5000, 50.0)
     """
-    model = _as_model(model)
     try:
         le, n_steps, t, x, interval, rows = _core.run(
             model, time, steps, continuous, random_seed, window_time, history,
             history_every)
     except Error as error:
         if error.history is not None:
-            error.history = _history_frame(error.history, max(model.n, 0))
+            error.history = _history_frame(error.history)
         raise
     if rows is not None:
-        rows = _history_frame(rows, len(x))
+        rows = _history_frame(rows)
     return RunResult(le, x, n_steps, t, interval, rows)
 
 
@@ -208,7 +197,8 @@ def sweep(model, vary=None, seeds=None, *, threads=None, time=None, steps=None,
     Parameters
     ----------
     model : Model or str or os.PathLike
-        The model, or a parameter file to `load`.
+        The model, or a parameter file, read as `load` reads it once the
+        other arguments have been checked.
     vary : dict, optional
         ``{NAME: (FROM, TO, COUNT)}``, one entry or two for a grid (the
         first varying slowest), as lv-sweep's ``--vary NAME=FROM:TO:COUNT``:
@@ -257,7 +247,6 @@ def sweep(model, vary=None, seeds=None, *, threads=None, time=None, steps=None,
     >>> list(df["seed"])
     [1, 2, 3, 4]
     """
-    model = _as_model(model)
     raw = _core.sweep(model, vary, seeds, threads, time, steps, continuous,
                       window_time, shard)
     count = len(raw["point"])

@@ -1,6 +1,7 @@
 #include "ModelValue.h"
 
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 
 #include <cstring>
 
@@ -41,19 +42,19 @@ Array matrix(const ModelValue& v) {
 Array column(const ModelValue& v, py::handle value, const char* name) {
     Array a = Finite_Array(value, name, 1);
     if (a.shape(0) != rows(v.model))
-        throw py::value_error(std::string(name) + " must have the model's " +
-                              std::to_string(rows(v.model)) + " values, not " +
+        throw py::value_error(std::string(name) + " must have one value per species (" +
+                              std::to_string(rows(v.model)) + "), not " +
                               std::to_string(a.shape(0)));
     return a;
 }
 
 Array square(const ModelValue& v, py::handle value) {
     Array a = Finite_Array(value, "a", 2);
-    const int n = rows(v.model);
-    if (a.shape(0) != n || a.shape(1) != n)
-        throw py::value_error("a must be " + std::to_string(n) + " x " + std::to_string(n) +
-                              ", as the model's species, not " + std::to_string(a.shape(0)) +
-                              " x " + std::to_string(a.shape(1)));
+    const std::string n = std::to_string(rows(v.model));
+    if (a.shape(0) != rows(v.model) || a.shape(1) != rows(v.model))
+        throw py::value_error("a must be " + n + " x " + n +
+                              ", a row and a column per species, not " +
+                              std::to_string(a.shape(0)) + " x " + std::to_string(a.shape(1)));
     return a;
 }
 
@@ -89,7 +90,9 @@ ModelValue make(py::handle r, py::handle a, py::handle x, py::handle dt, py::han
     return v;
 }
 
-ModelValue load(py::handle path, py::handle style) {
+}  // namespace
+
+ModelValue Load_Model(py::handle path, py::handle style) {
     const py::module_ os = py::module_::import("os");
     py::object text;
     try {
@@ -116,6 +119,22 @@ ModelValue load(py::handle path, py::handle style) {
     }
     return v;
 }
+
+ModelArgument::ModelArgument(py::handle model) : model_(model) {
+    if (py::isinstance<ModelValue>(model) || py::isinstance<py::str>(model) ||
+        py::isinstance(model, py::module_::import("os").attr("PathLike")))
+        return;
+    throw py::type_error("model must be a lotkavolterra.Model or a parameter file's name, not " +
+                         std::string(py::str(py::type::handle_of(model).attr("__name__"))));
+}
+
+const ModelValue& ModelArgument::Value() {
+    if (py::isinstance<ModelValue>(model_)) return model_.cast<const ModelValue&>();
+    if (!loaded_) loaded_ = Load_Model(model_, py::none());
+    return *loaded_;
+}
+
+namespace {
 
 std::string describe(const ModelValue& v) {
     std::string s = "Model(n=" + std::to_string(v.model.Nanimals) +
@@ -209,6 +228,6 @@ model. run() and sweep() never change it.)")
             "__deepcopy__", [](const ModelValue& v, py::dict) { return v; }, py::arg("memo"))
         .def(py::pickle(&state, &fromState));
 
-    module.def("load", &load, py::arg("path"), py::arg("style") = py::none(),
+    module.def("load", &Load_Model, py::arg("path"), py::arg("style") = py::none(),
                "Reads a parameter file into a Model, as lv-run reads FILE.");
 }

@@ -97,12 +97,13 @@ class HistoryRows : public RunObserver {
     std::vector<double> t_, le_, x_;
 };
 
-py::tuple run(const ModelValue& value, py::handle time, py::handle steps, py::handle continuous,
+py::tuple run(py::handle modelArgument, py::handle time, py::handle steps, py::handle continuous,
               py::handle seed, py::handle windowTime, py::handle history, py::handle historyEvery) {
+    ModelArgument argument(modelArgument);
     const RunRequest q =
         RunRequest::Parse(time, steps, continuous, seed, windowTime, history, historyEvery);
     const RunOptions options = q.length.Options();
-    Model model = value.model;  // the caller's model stays as it was
+    Model model = argument.Value().model;  // the caller's model stays as it was
     SignalWatch watch;
     RunControl control;
     SignalPump pump(watch, control);

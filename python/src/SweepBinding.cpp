@@ -62,9 +62,9 @@ std::vector<SweepAxis> axesOf(py::handle vary) {
         if (r.size() != 3)
             throw py::value_error(where + " must be (from, to, count), not " +
                                   std::string(py::repr(range)));
-        const double from = Finite_Number(r[0], (where + " from").c_str());
-        const double to = Finite_Number(r[1], (where + " to").c_str());
-        const long long count = Whole_Number(r[2], (where + " count").c_str(), 1,
+        const double from = Finite_Number(r[0], ("from in " + where).c_str());
+        const double to = Finite_Number(r[1], ("to in " + where).c_str());
+        const long long count = Whole_Number(r[2], ("count in " + where).c_str(), 1,
                                              std::numeric_limits<long long>::max());
         try {
             axes.push_back(SweepAxis::Parse(name + "=" + Format_Shortest(from) + ":" +
@@ -173,10 +173,11 @@ py::list strings(const std::vector<std::string>& texts) {
     return out;
 }
 
-py::dict sweep(const ModelValue& value, py::handle vary, py::handle seeds, py::handle threads,
+py::dict sweep(py::handle modelArgument, py::handle vary, py::handle seeds, py::handle threads,
                py::handle time, py::handle steps, py::handle continuous, py::handle windowTime,
                py::handle shard) {
     // The arguments, as lv-sweep checks its command line before it reads the file.
+    ModelArgument argument(modelArgument);
     const RunLengthArguments length =
         RunLengthArguments::Parse(time, steps, continuous, windowTime);
     std::vector<SweepAxis> axes = axesOf(vary);
@@ -201,6 +202,7 @@ py::dict sweep(const ModelValue& value, py::handle vary, py::handle seeds, py::h
     const SweepPoints& points = *made;
 
     // What lv-sweep does once the file is read.
+    const ModelValue& value = argument.Value();
     const RunOptions options = length.Options();
     SweepBase base;
     base.model = value.model;
