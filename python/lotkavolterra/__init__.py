@@ -30,6 +30,9 @@ from ._core import Error, Model
 
 __all__ = ["Error", "Model", "RunResult", "load", "run", "sweep", "usable_processors"]
 
+# Shown and pickled under the package's name.
+Model.__module__ = __name__
+
 
 def load(path, style=None):
     """Read a parameter file into a Model, as lv-run reads FILE.

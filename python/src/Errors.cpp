@@ -9,7 +9,7 @@ PyObject* errorType = nullptr;
 
 void Register_Error(py::module_& module) {
     errorType = PyErr_NewExceptionWithDoc(
-        "lotkavolterra._core.Error",
+        "lotkavolterra.Error",
         "A parameter file, a run or a sweep that failed, as lv-run reports it.\n\n"
         "Attributes\n"
         "----------\n"

@@ -72,7 +72,7 @@ void setMatrix(ModelValue& v, const Array& a) {
 
 // As a parameter file holding the same values would give it: the rows of the table that the
 // file does not hold stay 0.
-ModelValue make(py::handle r, py::handle a, py::handle x, py::handle dt, py::handle totalTime) {
+ModelValue make(py::object r, py::object a, py::object x, py::object dt, py::object totalTime) {
     const Array rates = Finite_Array(r, "r", 1);
     const py::ssize_t n = rates.shape(0);
     if (n < 1 || n > MaxSpecies)
@@ -192,7 +192,8 @@ The attributes r, a and x are numpy arrays, copies of the model's values;
 assigning to them (with the same shape) or to dt and total_time changes the
 model. run() and sweep() never change it.)")
         .def(py::init(&make), py::kw_only(), py::arg("r"), py::arg("a"), py::arg("x"),
-             py::arg("dt") = 0.01, py::arg("total_time") = 800.0)
+             py::arg("dt") = 0.01, py::arg("total_time") = 800.0,
+             "Makes a model from arrays: r and x of N values, a of N x N, all finite.")
         .def_property_readonly(
             "n", [](const ModelValue& v) { return v.model.Nanimals; },
             "The number of species N (rows 0 to N - 1).")

@@ -6,7 +6,6 @@ import os
 import subprocess
 import sys
 
-import numpy as np
 from matplotlib import image
 
 import lotkavolterra
