@@ -4,7 +4,8 @@
 1. A sweep of 1,000 points from Python, ``lotkavolterra.sweep(model,
    seeds=(1, 1000))`` (the data frame included), against ``lv-sweep --quiet
    --seeds 1:1000 FILE`` (the process, its reading of the file and its CSV
-   included) for the same points, in alternating rounds.
+   included) for the same points, in alternating rounds, on one thread and on
+   every usable processor.
 2. The overhead of one ``lotkavolterra.run`` call on a 1-step run: the call's
    time against the same run in C++ alone (the model copied, the chart's row
    rule, the run), each the best of several rounds of many calls.
@@ -46,19 +47,19 @@ def seconds(work):
     return time.perf_counter() - start
 
 
-def compare_sweeps(path, rounds):
+def compare_sweeps(path, rounds, threads):
     """Time the 1,000-seed sweep from Python and with lv-sweep, alternately."""
     model = lv.load(path)
     command = [str(ROOT / "build" / "bin" / "lv-sweep"), "--quiet", "--seeds", "1:1000",
-               str(path)]
-    lv.sweep(model, seeds=(1, 1000))  # the lanes' builds are timed once per process
+               "--threads", str(threads), str(path)]
+    lv.sweep(model, seeds=(1, 1000), threads=threads)  # the lanes are timed once a process
     python, program = [], []
     for _ in range(rounds):
-        python.append(seconds(lambda: lv.sweep(model, seeds=(1, 1000))))
+        python.append(seconds(lambda: lv.sweep(model, seeds=(1, 1000), threads=threads)))
         program.append(seconds(lambda: subprocess.run(command, stdout=subprocess.DEVNULL,
                                                       check=True)))
-    print(f"sweep of 1,000 seeds of {path.name}, {lv.usable_processors()} threads, "
-          f"{rounds} rounds, seconds:")
+    print(f"sweep of 1,000 seeds of {path.name}, {threads} thread(s), {rounds} rounds, "
+          f"seconds:")
     for name, times in (("lotkavolterra.sweep", python), ("lv-sweep", program)):
         print(f"  {name:20} least {min(times):.3f}, median {statistics.median(times):.3f}, "
               f"most {max(times):.3f}")
@@ -86,7 +87,8 @@ def main():
     parser.add_argument("--file", type=pathlib.Path, default=ROOT / "examples" / "chaotic-4.p")
     args = parser.parse_args()
     print(processor())
-    compare_sweeps(args.file, args.rounds)
+    for threads in sorted({1, lv.usable_processors()}):
+        compare_sweeps(args.file, args.rounds, threads)
     compare_one_step(args.file, args.rounds, 20000)
 
 

@@ -30,8 +30,9 @@ const Options& lvRun() {
     return defaults;
 }
 
-// What run() takes besides the model. An analysis of the run adds its argument here, its
-// watcher in Run and its result to the tuple.
+// What run() takes besides the model. An analysis of the run (lv-run's options for the
+// spectrum, the maxima, ...) adds its argument here, its StepAnalysis to the watchers in
+// run() and its result to the tuple, which lotkavolterra.run puts into RunResult.
 struct RunRequest {
     RunLengthArguments length;
     std::optional<uint32_t> seed;  // random_seed=: `lv-run --random --seed S`

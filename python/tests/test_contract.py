@@ -218,3 +218,10 @@ class TestSweepsAsLvSweep:
         one = lv.sweep(chaotic, seeds=(1, 40), time=30, threads=1)
         many = lv.sweep(chaotic, seeds=(1, 40), time=30, threads=7)
         assert one.equals(many)
+
+
+def test_the_docstrings_examples(monkeypatch):
+    import doctest
+    monkeypatch.chdir(EXAMPLES.parent)
+    failed, attempted = doctest.testmod(lv, optionflags=doctest.NORMALIZE_WHITESPACE)
+    assert attempted >= 8 and failed == 0
