@@ -235,7 +235,8 @@ def sweep(model, vary=None, seeds=None, *, threads=None, time=None, steps=None,
         CSV leaves empty is missing here: NaN in the float columns, <NA> in
         ``seed`` and ``steps`` (nullable integers), "" in ``message``.  A
         point that failed keeps its row with its status, message and the
-        step it failed in.
+        step it failed in.  ``attrs["lanes"]`` names the build of the vector
+        lanes the points ran in ("single": one point after the other).
 
     Raises
     ------
