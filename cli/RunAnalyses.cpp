@@ -52,6 +52,11 @@ double RunAnalyses::LE(const RunResult& run) const {
     return r.exponents.empty() ? std::numeric_limits<double>::quiet_NaN() : r.exponents[0];
 }
 
+std::optional<SpectrumResult> RunAnalyses::Spectrum() const {
+    if (!spectrum_) return std::nullopt;
+    return spectrum_->Result();
+}
+
 std::string RunAnalyses::Text(const RunResult& run) const {
     std::string s;
     if (spectrum_) {

@@ -37,6 +37,10 @@ class RunAnalyses {
     // The fields they add to the JSON object, each starting with ", ".
     std::string Json(const RunResult& run) const;
 
+    // The results as values, for a caller that is no command line.
+    std::optional<SpectrumResult> Spectrum() const;
+    const std::optional<Equilibrium>& Fixed_Point() const { return equilibrium_; }
+
   private:
     AnalysisOptions options_;
     std::optional<LyapunovSpectrum> spectrum_, tangent_;

@@ -1,0 +1,60 @@
+#include "Interrupts.h"
+
+#include <pythread.h>
+
+namespace {
+
+unsigned long mainThread = 0;
+
+constexpr auto CheckEvery = std::chrono::milliseconds(50);
+
+}  // namespace
+
+void Note_Main_Thread() {
+    mainThread =
+        py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
+}
+
+SignalWatch::SignalWatch()
+    : enabled_(PyThread_get_thread_ident() == mainThread), next_(Clock::now() + CheckEvery) {}
+
+SignalWatch::~SignalWatch() {
+    if (type_ || value_ || traceback_) {
+        py::gil_scoped_acquire gil;
+        Py_XDECREF(type_);
+        Py_XDECREF(value_);
+        Py_XDECREF(traceback_);
+    }
+}
+
+bool SignalWatch::Check(Clock::time_point now) {
+    if (!enabled_ || type_) return type_ != nullptr;
+    if (now < next_) return false;
+    next_ = now + CheckEvery;
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) PyErr_Fetch(&type_, &value_, &traceback_);
+    return type_ != nullptr;
+}
+
+void SignalWatch::Raise_If_Interrupted() {
+    if (!type_) return;
+    PyErr_Restore(type_, value_, traceback_);
+    type_ = value_ = traceback_ = nullptr;
+    throw py::error_already_set();
+}
+
+void SignalPump::Do_Events() {
+    // Reading the clock costs about as much as a small step: the run calls this only every
+    // `every_` steps, doubled while the calls come faster than 0.5 ms apart, halved when they
+    // come slower than 2 ms apart.
+    const Clock::time_point now = Clock::now();
+    const auto since = now - last_;
+    last_ = now;
+    using namespace std::chrono_literals;
+    if (since < 500us) {
+        if (every_ < (1LL << 24)) every_ *= 2;
+    } else if (since > 2ms && every_ > 1) {
+        every_ /= 2;
+    }
+    if (watch_.Check(now)) control_.Request_Stop();
+}
