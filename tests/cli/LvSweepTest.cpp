@@ -500,6 +500,9 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
         {"--vary 'TotalTime=1:2:2' --time 5 " + Chaotic, 2, "leave out --time"},
         {"--seeds 1:3 --vary 'x(0)=0:1:2' " + Chaotic, 2, "cannot go with it"},
         {"--threads 0 " + Chaotic, 2, "--threads"},
+        // What the user typed reaches the terminal escaped, from the option parser too.
+        {"--threads $'\\e[31mRED' " + Chaotic, 2, "\\x1B[31mRED"},
+        {"--quiet=$'\\e[' " + Chaotic, 2, "\\x1B["},
         {"--shard 2/2 " + Chaotic, 2, "0 <= K < N"},
         {"--plot p.png " + Chaotic, 2, "--plot needs --vary or --seeds"},
         {"", 2, "no parameter FILE given"},
@@ -524,6 +527,7 @@ TEST_F(LvSweep, CommandLineAsLvRunsWithItsExitStatuses) {
         // A bad command line is said in one line that points to the help.
         EXPECT_EQ(r.err.ends_with(" (see lv-sweep --help)\n"), c.status == 2) << c.args;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << c.args;
+        EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << c.args;
     }
     // Any step limit up to 2^63 - 1 runs; the run ends at the run time first.
     const Result most = Sweep("--steps 9223372036854775807 --time 0.05 --style p " + Chaotic);
