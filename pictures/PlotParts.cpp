@@ -428,7 +428,7 @@ void PlotDensity::Place(PlotFigure& figure, const std::function<QColor(double)>&
             const std::size_t at = row + std::size_t((long long)px * w_ / w);
             if (count_[at] == 0) continue;
             const QColor c = colour(sum_[at] / count_[at]);
-            const double opacity = 0.3 + 0.7 * std::log1p(double(count_[at])) / scale;
+            const double opacity = 0.45 + 0.55 * std::log1p(double(count_[at])) / scale;
             line[px] = qPremultiply(qRgba(c.red(), c.green(), c.blue(), int(opacity * 255)));
         }
     }

@@ -167,7 +167,7 @@ class PlotDensity {
     void Add(double x, double y, double value = 0);
     // Into an image over the plot area: each pixel with points in `ink`, or in the colour
     // of its mean value from `colour`, the more opaque the more points it has (on a
-    // logarithmic scale, from a faint least).
+    // logarithmic scale, from a half-tone least).
     void Place(PlotFigure& figure, const QColor& ink) const;
     void Place(PlotFigure& figure, const std::function<QColor(double mean)>& colour) const;
 

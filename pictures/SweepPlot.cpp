@@ -258,7 +258,8 @@ std::unique_ptr<PlotFigure> mapPlot(const SweepPlotData& d) {
     const double largest =
         std::max({std::fabs(fit.low), std::fabs(fit.high), 2 * band, means.empty() ? 0.1 : 0.0});
     const double barStep = Plot_Round_Step(largest / 8);
-    const int barSteps = int(std::ceil(largest / barStep - 1e-9));
+    int barSteps = int(std::ceil(largest / barStep - 1e-9));
+    if (barStep * barSteps < largest) ++barSteps;
     const double limit = barLimit(barStep * barSteps, 2 * barSteps + 1);
 
     QImage colours(int(cols), int(rows), QImage::Format_RGB32);
