@@ -174,12 +174,8 @@ int merge(const SweepOptions& o) {
 
 SweepPlotData plotFrame(const SweepPoints& points, const std::string& file) {
     SweepPlotData d;
-    for (const SweepAxis& a : points.Axes()) {
-        d.names.push_back(a.parameter.name);
-        std::vector<double> values;
-        for (long long i = 0; i < a.count; ++i) values.push_back(a.Value(i));
-        d.axisValues.push_back(std::move(values));
-    }
+    for (const SweepAxis& a : points.Axes())
+        d.axes.push_back({a.parameter.name, a.from, a.to, a.count});
     if (points.Seeds()) {
         d.seeds = points.Seeds()->Count();
         d.seedRange = std::make_pair(points.Seeds()->from, points.Seeds()->to);
@@ -293,7 +289,18 @@ int sweep(const SweepOptions& o) {
     SweepProgress progress(points.Count(), !o.quiet);
     auto tally = [&](const SweepPoint& p, std::string_view status, std::optional<double> LE,
                      bool now) {
-        if (plot) plot->points.push_back({points.Cell(p.index), LE});
+        if (plot) {
+            // The point's own values and places: the plot holds nothing of the points that
+            // did not run here.
+            const std::vector<long long> cell = points.Cell(p.index);
+            PlotPoint q;
+            q.x = p.values.empty() ? 0 : p.values[0];
+            q.y = p.values.size() < 2 ? 0 : p.values[1];
+            q.column = cell.empty() ? 0 : cell[0];
+            q.row = cell.size() < 2 ? 0 : cell[1];
+            q.LE = LE;
+            plot->points.push_back(q);
+        }
         progress.Point_Done(status, now);
     };
 
@@ -376,7 +383,7 @@ int sweep(const SweepOptions& o) {
     if (o.resume && !partial.empty()) (void)::unlink(partial.c_str());
     if (o.resume && !maximaPartial.empty()) (void)::unlink(maximaPartial.c_str());
     if (plot) {
-        plotFile->Write(Sweep_Plot_Png(*plot, "lv-sweep"));
+        plotFile->Write(Sweep_Plot_File(*plot, Plot_Format_For(*o.plot), "lv-sweep"));
         plotFile->Commit();
     }
     progress.Clear();

@@ -96,9 +96,9 @@ int Run(const Options& o, bool outputClosed) {
     }
     if (history) history->Commit();
     if (plotFile) {
-        plotFile->Write(History_Plot_Png({history->Times(), history->Exponents(), run.steps,
-                                          o.file == "-" ? "standard input" : Base_Name(o.file)},
-                                         "lv-run"));
+        plotFile->Write(History_Plot_File({history->Times(), history->Exponents(), run.steps,
+                                           o.file == "-" ? "standard input" : Base_Name(o.file)},
+                                          Plot_Format_For(*o.historyPlot), "lv-run"));
         plotFile->Commit();
     }
 

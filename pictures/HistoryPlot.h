@@ -1,9 +1,11 @@
 #pragma once
 
-#include <QImage>
+#include <memory>
 
 #include "PlotData.h"
+#include "PlotParts.h"
 
-// The exponent so far against the model time covered, drawn with Qt Charts off screen (a
-// PlotApplication must exist). Throws LvError (Out of memory) when the image cannot be had.
-QImage History_Plot(const HistoryPlotData& data);
+// The exponent so far against the model time covered, on a linear or a logarithmic time
+// axis, drawn with Qt Charts off screen (a PlotApplication must exist). Throws LvError:
+// Invalid argument for a history without a point, Out of memory.
+std::unique_ptr<PlotFigure> History_Plot(const HistoryPlotData& data);

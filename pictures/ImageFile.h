@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
-#include <string>
 
-// An image as the bytes of a file in `format` ("BMP", "PNG"), made in memory by Qt's writer.
-// Throws LvError (Out of memory) when the image or its copy cannot be had.
-QByteArray Image_Bytes(const QImage& image, const char* format);
+#include "PlotData.h"
+#include "PlotParts.h"
 
-// The image as a PNG file under exactly the name `path` (its bytes as given), written whole
-// or not at all by the one writer of every file. Throws LvError with the kind and the
-// system's reason.
-void Save_Png(const QImage& image, const std::string& path);
+// A figure as the bytes of a file in `format`, the same picture in each: PNG from an image of
+// its pixels, SVG and PDF from Qt's own generator and writer, with the text and lines as
+// such, at the figure's size (a PDF page of that many pixels at the image's resolution).
+// Throws LvError (Out of memory) when the image or the file cannot be made in memory.
+QByteArray Figure_Bytes(const PlotFigure& figure, PlotFormat format);

@@ -2,37 +2,36 @@
 // every failure and hand it back as a kind and a message.
 
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "AttractorPlot.h"
 #include "HistoryPlot.h"
 #include "ImageFile.h"
 #include "LvError.h"
+#include "OrbitPlot.h"
 #include "PlotLibrary.h"
 #include "PlotParts.h"
 #include "SweepPlot.h"
 
 namespace {
 
-// The toolkit starts threads of its own and waits for them without end when one cannot be
-// made (a capped address space): a thread that cannot be had is said before it starts.
-void checkThreads() {
-    try {
-        std::thread([] {}).join();
-    } catch (const std::system_error& e) {
-        throw LvError(ErrorKind::OutOfMemory,
-                      std::string("no thread can be started for the plot (") + e.what() + ")");
-    }
+// What a drawing takes beyond the toolkit's own: the line plot of a sweep copies and sorts
+// its points a few times over, about 64 bytes of each; the other kinds draw from the data
+// as it is, or from a fixed number of pixels.
+std::size_t headroom(const SweepPlotData& d) {
+    return Plot_Headroom + 64 * d.points.size();
+}
+template <class Data>
+std::size_t headroom(const Data&) {
+    return Plot_Headroom;
 }
 
 template <class Data, class Draw>
-bool drawPng(const Data& data, const char* program, std::string& bytes, int& kind,
-             std::string& message, Draw drawing) {
+bool drawFile(const Data& data, int format, const char* program, std::string& bytes, int& kind,
+              std::string& message, Draw drawing) {
     try {
-        checkThreads();
-        const PlotApplication plotting(program);
-        const QByteArray png = Image_Bytes(drawing(data), "PNG");
-        bytes.assign(png.constData(), std::size_t(png.size()));
+        const PlotApplication plotting(program, headroom(data));
+        const QByteArray file = Figure_Bytes(*drawing(data), static_cast<PlotFormat>(format));
+        bytes.assign(file.constData(), std::size_t(file.size()));
         return true;
     } catch (const LvError& e) {
         kind = static_cast<int>(e.kind());
@@ -47,17 +46,15 @@ bool drawPng(const Data& data, const char* program, std::string& bytes, int& kin
     return false;
 }
 
-bool history(const HistoryPlotData& data, const char* program, std::string& bytes, int& kind,
-             std::string& message) {
-    return drawPng(data, program, bytes, kind, message, History_Plot);
-}
-
-bool sweep(const SweepPlotData& data, const char* program, std::string& bytes, int& kind,
+template <class Data, auto Drawing>
+bool entry(const Data& data, int format, const char* program, std::string& bytes, int& kind,
            std::string& message) {
-    return drawPng(data, program, bytes, kind, message, Sweep_Plot);
+    return drawFile(data, format, program, bytes, kind, message, Drawing);
 }
 
-const PlotLibrary table{PlotLibraryVersion, history, sweep};
+const PlotLibrary table{PlotLibraryVersion, entry<HistoryPlotData, History_Plot>,
+                        entry<SweepPlotData, Sweep_Plot>, entry<OrbitPlotData, Orbit_Plot>,
+                        entry<AttractorPlotData, Attractor_Plot>};
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "LvError.h"
 #include "PlotLibrary.h"
 
@@ -25,10 +27,14 @@ const PlotLibrary& library() {
     const std::string path = libraryPath();
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-        const char* why = ::dlerror();
-        throw LvError(ErrorKind::FileNotFound, "the plot library " + Quote_For_Message(path, 200) +
-                                                   " cannot be loaded (" +
-                                                   (why ? why : "no reason given") + ")");
+        const char* error = ::dlerror();
+        const std::string why = error ? error : "no reason given";
+        // The toolkit's libraries are large: in a capped address space they do not fit.
+        const bool memory = why.find("failed to map segment") != std::string::npos ||
+                            why.find("allocate memory") != std::string::npos;
+        throw LvError(
+            memory ? ErrorKind::OutOfMemory : ErrorKind::FileNotFound,
+            "the plot library " + Quote_For_Message(path, 200) + " cannot be loaded (" + why + ")");
     }
     using Entry = const PlotLibrary* (*)();
     const auto entry = reinterpret_cast<Entry>(::dlsym(handle, PlotLibraryEntry));
@@ -40,21 +46,44 @@ const PlotLibrary& library() {
     return *loaded;
 }
 
-template <class Data, class Draw>
-std::string draw(const Data& data, const char* program, Draw drawing) {
+template <class Data>
+std::string draw(const Data& data, PlotFormat format, const char* program,
+                 PlotDrawing<Data> drawing) {
     std::string bytes, message;
     int kind = 0;
-    if (!drawing(data, program, bytes, kind, message))
+    if (!drawing(data, static_cast<int>(format), program, bytes, kind, message))
         throw LvError(static_cast<ErrorKind>(kind), message);
     return bytes;
 }
 
 }  // namespace
 
-std::string History_Plot_Png(const HistoryPlotData& data, const char* program) {
-    return draw(data, program, library().history);
+PlotFormat Plot_Format_For(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
+        return PlotFormat::Png;
+    std::string extension(path.substr(dot + 1));
+    // ASCII only: the locale's case rules (a Turkish dotless i) have no say in a file type.
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    if (extension == "svg") return PlotFormat::Svg;
+    if (extension == "pdf") return PlotFormat::Pdf;
+    return PlotFormat::Png;
 }
 
-std::string Sweep_Plot_Png(const SweepPlotData& data, const char* program) {
-    return draw(data, program, library().sweep);
+std::string History_Plot_File(const HistoryPlotData& data, PlotFormat format, const char* program) {
+    return draw(data, format, program, library().history);
+}
+
+std::string Sweep_Plot_File(const SweepPlotData& data, PlotFormat format, const char* program) {
+    return draw(data, format, program, library().sweep);
+}
+
+std::string Orbit_Plot_File(const OrbitPlotData& data, PlotFormat format, const char* program) {
+    return draw(data, format, program, library().orbit);
+}
+
+std::string Attractor_Plot_File(const AttractorPlotData& data, PlotFormat format,
+                                const char* program) {
+    return draw(data, format, program, library().attractor);
 }

@@ -274,6 +274,12 @@ TEST_F(LvRun, HistoryHasARowAtEveryColumnWithTheExponentSoFar) {
     const QImage picture(QString::fromStdString(plot), "PNG");
     EXPECT_EQ(picture.size(), QSize(960, 560));
     EXPECT_EQ(picture.pixel(5, 5), qRgb(255, 255, 255));
+    // The format the name asks for, in any case; PNG for any other.
+    for (const auto& [name, start] : std::vector<std::pair<std::string, std::string>>{
+             {"le.svg", "<?xml"}, {"le.Svg", "<?xml"}, {"le.PDF", "%PDF-"}, {"le", "\x89PNG"}}) {
+        ASSERT_EQ(Run("--steps 93 --history-plot " + dir + "/" + name + " " + file).status, 0);
+        EXPECT_EQ(Slurp(dir + "/" + name).substr(0, start.size()), start) << name;
+    }
 }
 
 TEST(RunHistory, APlotOfALongRunKeepsAFewThousandPointsFromStartToEnd) {
@@ -556,6 +562,23 @@ TEST_F(LvRun, EveryFailureOfALoadRunOrWriteStartsWithItsKind) {
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_EQ(r.err, c.err) << c.args;
         EXPECT_EQ(r.out, "") << c.args;
+    }
+    // A history plot in an address space too small for the toolkit, its threads or its
+    // drawing fails as Out of memory: never a hang waiting for a thread that could not
+    // start, never a crash on an allocation that failed inside the toolkit.
+    if (AddressSpaceCanBeLimited) {
+        for (std::size_t mb = 60; mb <= 200; mb += 10) {
+            for (const char* format : {"png", "pdf"}) {
+                const std::string plot = dir + "/capped." + format;
+                ::unlink(plot.c_str());
+                const Result r = Run("--history-plot " + plot + " " + file, mb, 30);
+                if (r.status == 0)
+                    EXPECT_TRUE(fs::exists(plot)) << mb << " MB";
+                else
+                    EXPECT_EQ(r.err.rfind("lv-run: Out of memory: ", 0), 0u)
+                        << mb << " MB " << format << ", status " << r.status << ": " << r.err;
+            }
+        }
     }
     // A chart nobody asked to see costs nothing: its row rule alone runs.
     if (AddressSpaceCanBeLimited) {

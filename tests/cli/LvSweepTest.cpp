@@ -599,6 +599,55 @@ TEST_F(LvSweep, PlotsArePicturesOfTheirKind) {
     }
     EXPECT_TRUE(blue && red);
     EXPECT_EQ(Sweep("--time 30 --plot " + dir + "/none/p.png --seeds 1:2 " + Chaotic).status, 1);
+
+    // The format the file's name asks for, in any case; PNG for any other name.
+    for (const Case& c : cases) {
+        for (const auto& [name, start] : std::vector<std::pair<std::string, std::string>>{
+                 {"plot.svg", "<?xml"}, {"plot.PDF", "%PDF-"}, {"plot.tif", "\x89PNG"}}) {
+            const Result r = Sweep("--quiet --time 30 --plot " + dir + "/" + name + " " + c.args +
+                                   " " + Chaotic);
+            ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+            const std::string bytes = Slurp(dir + "/" + name);
+            EXPECT_EQ(bytes.substr(0, start.size()), start) << name << " " << c.args;
+        }
+        EXPECT_NE(Slurp(dir + "/plot.svg").find("<svg"), std::string::npos) << c.args;
+    }
+
+    // A plot costs what the points that ran cost: one point of a sweep of 100,000,000 (it
+    // took 1 GB for the values of the whole axis), and ten of a grid of 100,000 x 100,000.
+    if (AddressSpaceCanBeLimited) {
+        for (const std::string& sweep :
+             {std::string("--vary 'r(1)=0.5:1:100000000' --shard 0/100000000"),
+              std::string("--vary 'r(1)=0.5:1:100000' --vary 'a(0,1)=0.9:1.3:100000' "
+                          "--shard 7/1000000000")}) {
+            const Result r =
+                Run_Program(LV_SWEEP,
+                            "--quiet --threads 1 --time 10 --csv " + dir + "/shard.csv --plot " +
+                                dir + "/shard.png " + sweep + " " + Chaotic,
+                            300, 60);
+            EXPECT_EQ(r.status, 0) << sweep << ": " << r.err;
+            EXPECT_FALSE(QImage(QString::fromStdString(dir + "/shard.png")).isNull()) << sweep;
+        }
+    }
+
+    // In an address space too small for the toolkit, its threads or its drawing, the plot
+    // fails as Out of memory; it never hangs waiting for a thread that could not start, and
+    // never crashes on an allocation that failed inside the toolkit.
+    if (AddressSpaceCanBeLimited) {
+        for (std::size_t mb = 60; mb <= 300; mb += 20) {
+            const std::string png = dir + "/capped.png";
+            fs::remove(png);
+            const Result r = Run_Program(LV_SWEEP,
+                                         "--quiet --threads 1 --time 10 --csv /dev/null --plot " +
+                                             png + " --vary 'r(1)=0.6:0.8:4' " + Chaotic,
+                                         mb, 30);
+            if (r.status == 0)
+                EXPECT_TRUE(fs::exists(png)) << mb << " MB";
+            else
+                EXPECT_EQ(r.err.rfind("lv-sweep: Out of memory: ", 0), 0u)
+                    << mb << " MB, status " << r.status << ": " << r.err;
+        }
+    }
 }
 
 // The new files a run of SaveFile left in the folder.
