@@ -48,6 +48,25 @@ const char* const Usage =
     "and leaves no file of it.\n"
     "  --help            print this text\n";
 
+std::vector<int> Phase_Rows(const std::string& text) {
+    std::vector<int> rows;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        rows.push_back(
+            Whole_Option<int>("--phase", text.substr(at, comma - at), 0, MaxSpecies - 1));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    if (rows.size() < 2 || rows.size() > 3)
+        throw UsageError{"--phase is I,J or I,J,K, not " + Quote_For_Message(text)};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (rows[i] == rows[j])
+                throw UsageError{"--phase " + Quote_For_Message(text) + ": the rows must differ"};
+    return rows;
+}
+
 Options Parse_Options(int argc, char** argv) {
     Options o;
     CLI::App app{"lv-run"};
@@ -80,6 +99,14 @@ Options Parse_Options(int argc, char** argv) {
                                          })
         ->multi_option_policy(last);
     Add_File_Option(app, "--history-plot", o.historyPlot);
+    app.add_flag("--history-log-time", o.historyLogTime);
+    Add_File_Option(app, "--phase-plot", o.phasePlot);
+    app.add_option_function<std::string>("--phase",
+                                         [&o](const std::string& v) {
+                                             o.phase = Phase_Rows(v);
+                                             o.phaseGiven = true;
+                                         })
+        ->multi_option_policy(last);
     app.add_flag("--json", o.json);
     app.add_flag("--spectrum", o.analyses.spectrum);
     app.add_flag("--equilibrium", o.analyses.equilibrium);
@@ -119,6 +146,9 @@ Options Parse_Options(int argc, char** argv) {
     if (o.file.empty()) throw UsageError{"no parameter FILE given"};
     if (o.history == "-" && o.json)
         throw UsageError{"--history - and --json both write to standard output"};
+    if (o.historyLogTime && !o.historyPlot)
+        throw UsageError{"--history-log-time needs --history-plot FILE"};
+    if (o.phaseGiven && !o.phasePlot) throw UsageError{"--phase needs --phase-plot FILE"};
     o.run.Check();
     return o;
 }

@@ -63,19 +63,28 @@ const char* const Usage =
     "  --csv FILE        write the CSV to FILE, whole or not at all (default: standard\n"
     "                    output)\n"
     "  --plot FILE.png   LE against the parameter (one --vary), a colour map (two), or a\n"
-    "                    histogram of LE (--seeds alone)\n"
+    "                    histogram of LE (--seeds alone); .png, .svg or .pdf by the name's\n"
+    "                    end\n"
+    "  --spectrum        each run's whole Lyapunov spectrum and Kaplan-Yorke dimension\n"
+    "  --method M        the largest exponent from twin (default) or tangent\n"
+    "  --discard T       leave the first T units of model time out of every exponent\n"
+    "  --maxima K        the local maxima of x(K) after the discard, in every run\n"
+    "  --maxima-csv FILE the maxima, a row each: point, the varied values, seed, value\n"
+    "  --orbit-plot FILE.png\n"
+    "                    the orbit diagram: every maximum of x(K) against the one --vary\n"
     "  --resume          go on with an interrupted sweep: take the points finished from\n"
     "                    FILE.partial of --csv FILE, run the rest, write FILE whole (the\n"
     "                    bytes an uninterrupted sweep writes) and remove FILE.partial\n"
     "  --quiet           no progress on standard error and no closing line\n"
     "  --help            print this text\n"
     "\n"
-    "CSV columns: point, each NAME, seed, status (ok or the error kind), LE, steps, t,\n"
-    "x0 ... x(N-1), message, sweep (the sweep's digest, number of points and definition). A\n"
-    "failed point keeps its row; the exit status is 0 when the sweep ran, 1 when it could\n"
-    "not, 2 for a bad command line. `lv-sweep merge` joins the shards' CSVs into the sweep's:\n"
-    "-o FILE writes it whole or not at all (default: standard output), SHARD - reads\n"
-    "standard input; `lv-sweep merge --help` says more.\n"
+    "CSV columns: point, each NAME, seed, status (ok or the error kind), LE, with --spectrum\n"
+    "L0 ... L(N-1) and dimension, steps, t, clamps, x0 ... x(N-1), message, sweep (the\n"
+    "sweep's digest, number of points and definition). A failed point keeps its row; the\n"
+    "exit status is 0 when the sweep ran, 1 when it could not, 2 for a bad command line.\n"
+    "`lv-sweep merge` joins the shards' CSVs into the sweep's: -o FILE writes it whole or\n"
+    "not at all (default: standard output), SHARD - reads standard input;\n"
+    "`lv-sweep merge --help` says more.\n"
     "\n"
     "The points run side by side in vector lanes, each with the results it has alone;\n"
     "LV_SWEEP_LANES=NAME in the environment forces a build of the lanes (single: every point\n"
@@ -103,7 +112,7 @@ const char* const MergeUsage =
 struct SweepOptions {
     RunOptions run;
     std::vector<std::string> vary;
-    std::optional<std::string> seeds, shard, csv, plot, maximaCsv;
+    std::optional<std::string> seeds, shard, csv, plot, maximaCsv, orbitPlot;
     SweepAnalyses analyses;
     int threads = 0;  // 0: every usable processor
     bool quiet = false;
@@ -216,20 +225,35 @@ bool fileExists(const std::string& path) {
 struct Resumed {
     std::string status;
     std::optional<double> LE;
+    bool clamped = false;
 };
-Resumed resumedRow(std::string_view record, std::size_t axes) {
+
+// The first `count` fields of a record whose fields up to there are not quoted.
+std::vector<std::string_view> leadingFields(std::string_view record, std::size_t count) {
     std::vector<std::string_view> fields;
     std::size_t at = 0;
-    while (fields.size() < axes + 4) {
+    while (fields.size() < count) {
         const std::size_t comma = record.find(',', at);
         if (comma == std::string_view::npos) break;
         fields.push_back(record.substr(at, comma - at));
         at = comma + 1;
     }
+    return fields;
+}
+
+double numberField(std::string_view field) {
+    return std::strtod(std::string(field).c_str(), nullptr);
+}
+
+// `spectrum`: the row has the N exponents and the dimension before steps, t and clamps.
+Resumed resumedRow(std::string_view record, std::size_t axes, std::size_t spectrum) {
+    const std::size_t clamps = axes + 4 + spectrum + 2;
+    const std::vector<std::string_view> fields = leadingFields(record, clamps + 1);
     Resumed r;
     if (fields.size() < axes + 4) return r;
     r.status = std::string(fields[axes + 2]);
-    if (r.status == "ok") r.LE = std::strtod(std::string(fields[axes + 3]).c_str(), nullptr);
+    if (r.status == "ok") r.LE = numberField(fields[axes + 3]);
+    r.clamped = fields.size() > clamps && fields[clamps] != "0";
     return r;
 }
 
@@ -288,7 +312,7 @@ int sweep(const SweepOptions& o) {
     }
     SweepProgress progress(points.Count(), !o.quiet);
     auto tally = [&](const SweepPoint& p, std::string_view status, std::optional<double> LE,
-                     bool now) {
+                     bool clamped, bool now) {
         if (plot) {
             // The point's own values and places: the plot holds nothing of the points that
             // did not run here.
@@ -299,6 +323,7 @@ int sweep(const SweepOptions& o) {
             q.column = cell.empty() ? 0 : cell[0];
             q.row = cell.size() < 2 ? 0 : cell[1];
             q.LE = LE;
+            q.clamped = clamped;
             plot->points.push_back(q);
         }
         progress.Point_Done(status, now);
@@ -310,6 +335,17 @@ int sweep(const SweepOptions& o) {
     for (const std::string& n : names) maximaHeader += "," + Csv_Field(n);
     maximaHeader += ",seed,value\r\n";
     if (o.maximaCsv) maximaFile.emplace(*o.maximaCsv);
+    // --orbit-plot: every maximum beside its run's value of the one varied parameter.
+    std::optional<OrbitPlotData> orbit;
+    std::optional<SaveFile> orbitFile;
+    if (o.orbitPlot) {
+        orbit.emplace();
+        orbit->parameter = names.at(0);
+        orbit->species = *o.analyses.maxima;
+        orbit->transient = o.analyses.discard;
+        orbit->subject = plotFrame(points, o.file).subject;
+        orbitFile.emplace(*o.orbitPlot);
+    }
 
     // An interrupted sweep goes on from the points its partial CSV holds.
     const std::string partial = o.csv ? Partial_Path(*o.csv) : std::string();
@@ -320,14 +356,24 @@ int sweep(const SweepOptions& o) {
             if (!fileExists(maximaPartial))
                 throw SweepPartialError{Quote_For_Message(maximaPartial, 200) +
                                         ": not there, so the maxima of the points kept are lost"};
-            Resume_Side_Partial(maximaPartial, maximaHeader,
-                                [&](std::string_view bytes) { maximaFile->Write(bytes); });
+            Resume_Side_Partial(maximaPartial, maximaHeader, [&](std::string_view record) {
+                maximaFile->Write(record);
+                if (!orbit || record == maximaHeader) return;
+                // point, the varied value, seed, value: none of them quoted
+                const std::vector<std::string_view> fields = leadingFields(record, 3);
+                const std::size_t last = record.find_last_of(',');
+                if (fields.size() < 3 || last == std::string_view::npos) return;
+                orbit->values.push_back(numberField(fields[1]));
+                orbit->maxima.push_back(numberField(record.substr(last + 1)));
+            });
         }
         resumed = Resume_From_Partial(partial, csv, points, [&](std::string_view record) {
             put(record);
             if (record.rfind("point,", 0) == 0) return;  // the header
-            const Resumed row = resumedRow(record, names.size());
-            tally(points.At(progress.Done()), row.status, row.LE, false);
+            const Resumed row =
+                resumedRow(record, names.size(),
+                           o.analyses.spectrum ? std::size_t(base.model.Nanimals) + 1 : 0);
+            tally(points.At(progress.Done()), row.status, row.LE, row.clamped, false);
         });
     } else {
         put(csv.Header());
@@ -346,7 +392,13 @@ int sweep(const SweepOptions& o) {
                     for (double m : r.maxima)
                         maximaFile->Write(start + Format_Shortest(m) + "\r\n");
                 }
-                tally(r.point, r.status, r.Ok() ? std::optional(r.LE) : std::nullopt, true);
+                if (orbit)
+                    for (double m : r.maxima) {
+                        orbit->values.push_back(r.point.values.at(0));
+                        orbit->maxima.push_back(m);
+                    }
+                tally(r.point, r.status, r.Ok() ? std::optional(r.LE) : std::nullopt, r.clamps > 0,
+                      true);
             },
             [&] {
                 if (const int signal = Stop_Signal()) {
@@ -386,6 +438,10 @@ int sweep(const SweepOptions& o) {
         plotFile->Write(Sweep_Plot_File(*plot, Plot_Format_For(*o.plot), "lv-sweep"));
         plotFile->Commit();
     }
+    if (orbit) {
+        orbitFile->Write(Orbit_Plot_File(*orbit, Plot_Format_For(*o.orbitPlot), "lv-sweep"));
+        orbitFile->Commit();
+    }
     progress.Clear();
     if (!o.quiet) std::cerr << "lv-sweep: " << progress.Summary() << "\n";
     return 0;
@@ -414,6 +470,9 @@ void makePoints(SweepOptions& o) {
     }
     if (o.plot && o.points->Axes().empty() && !seeds)
         usage("--plot needs --vary or --seeds: a single point makes no plot");
+    if (o.orbitPlot && o.points->Axes().size() != 1)
+        usage("--orbit-plot draws the maxima against one --vary, not " +
+              std::to_string(o.points->Axes().size()));
 }
 
 SweepOptions parse(int argc, char** argv) {
@@ -454,6 +513,7 @@ SweepOptions parse(int argc, char** argv) {
                                          })
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     Add_File_Option(app, "--maxima-csv", o.maximaCsv);
+    Add_File_Option(app, "--orbit-plot", o.orbitPlot);
     app.add_option("FILE", o.file);
     CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
     mergeCommand->set_help_flag();
@@ -484,8 +544,13 @@ SweepOptions parse(int argc, char** argv) {
     if (o.file.empty()) usage("no parameter FILE given");
     if (o.resume && !o.csv) usage("--resume takes up FILE.partial of --csv FILE: give --csv");
     if (o.maximaCsv && !o.analyses.maxima) usage("--maxima-csv needs --maxima K");
-    if (o.analyses.maxima && !o.maximaCsv && !o.plot)
-        usage("--maxima K goes to --maxima-csv FILE or --plot");
+    if (o.orbitPlot && !o.analyses.maxima) usage("--orbit-plot needs --maxima K");
+    if (o.analyses.maxima && !o.maximaCsv && !o.orbitPlot)
+        usage("--maxima K goes to --maxima-csv FILE or --orbit-plot FILE");
+    if (o.resume && o.orbitPlot && !o.maximaCsv)
+        usage(
+            "--resume with --orbit-plot needs --maxima-csv FILE, whose partial file keeps "
+            "the maxima of the points finished");
     o.run.Check();
     makePoints(o);
     return o;

@@ -25,6 +25,7 @@
 #include "ModelRun.h"
 #include "Options.h"
 #include "ParamFiles.h"
+#include "PhasePoints.h"
 #include "PixelSurface.h"
 #include "PlotInterval.h"
 #include "Plots.h"
@@ -47,6 +48,10 @@ std::string Base_Name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The most points a phase plot draws: enough to fill the picture, few enough to draw in a
+// moment.
+constexpr std::size_t PhasePlotPoints = 200000;
+
 int Run(const Options& o, bool outputClosed) {
     // The colours and the random populations draw from one generator, seeded or from the clock.
     Mt19937Random random(o.seed ? std::optional<uint32_t>(*o.seed) : std::nullopt);
@@ -57,11 +62,16 @@ int Run(const Options& o, bool outputClosed) {
     o.run.Check_Run_Ends(model.TotalTime, model.dt);
     Check_Discard(o.analyses.discard, model.TotalTime, model.dt, o.run.steps);
     RunAnalyses analyses(o.analyses, model);
+    for (int row : o.phase)
+        if (o.phasePlot && row >= model.Nanimals)
+            throw UsageError{"--phase " + std::to_string(row) + ": the file's rows are 0 to " +
+                             std::to_string(model.Nanimals - 1)};
 
     // Every file the run writes is opened before it, so that a name that cannot be written
     // fails at once, not after a long run.
-    std::optional<SaveFile> imageFile, plotFile;
+    std::optional<SaveFile> imageFile, plotFile, phaseFile;
     if (o.image) imageFile.emplace(*o.image);
+    if (o.phasePlot) phaseFile.emplace(*o.phasePlot);
     std::optional<RunHistory> history;
     if (o.history || o.historyPlot)
         history.emplace(o.history, std::max<int>(model.Nanimals, 0), o.historyEvery);
@@ -81,6 +91,12 @@ int Run(const Options& o, bool outputClosed) {
     if (history) watchers.observers.push_back(&*history);
     RunSettings settings{plotInterval, o.run.steps};
     analyses.Attach(watchers, settings);
+    std::optional<PhasePoints> phase;
+    if (o.phasePlot) {
+        phase.emplace(o.phase[0], o.phase[1], o.phase.size() > 2 ? o.phase[2] : -1,
+                      o.analyses.discard, PhasePlotPoints);
+        watchers.analyses.push_back(&*phase);
+    }
     RunControl control;
     RunResult run;
     try {
@@ -95,18 +111,33 @@ int Run(const Options& o, bool outputClosed) {
         imageFile->Commit();
     }
     if (history) history->Commit();
+    const std::string subject = o.file == "-" ? "standard input" : Base_Name(o.file);
     if (plotFile) {
-        plotFile->Write(History_Plot_File({history->Times(), history->Exponents(), run.steps,
-                                           o.file == "-" ? "standard input" : Base_Name(o.file)},
-                                          Plot_Format_For(*o.historyPlot), "lv-run"));
+        plotFile->Write(History_Plot_File(
+            {history->Times(), history->Exponents(), run.steps, subject, o.historyLogTime},
+            Plot_Format_For(*o.historyPlot), "lv-run"));
         plotFile->Commit();
+    }
+    if (phaseFile) {
+        AttractorPlotData d;
+        d.i = o.phase[0];
+        d.j = o.phase[1];
+        if (o.phase.size() > 2) d.k = o.phase[2];
+        d.xi = phase->X();
+        d.xj = phase->Y();
+        d.xk = phase->Z();
+        d.transient = o.analyses.discard;
+        d.steps = phase->Steps_Seen();
+        d.subject = subject;
+        phaseFile->Write(Attractor_Plot_File(d, Plot_Format_For(*o.phasePlot), "lv-run"));
+        phaseFile->Commit();
     }
 
     std::string out;
     if (o.json) {
         out = "{\"LE\": " + Json_Number(analyses.LE(run)) +
-              ", \"steps\": " + std::to_string(run.steps) +
-              ", \"t\": " + Json_Number(run.t) + ", \"N\": " + std::to_string(model.Nanimals) +
+              ", \"steps\": " + std::to_string(run.steps) + ", \"t\": " + Json_Number(run.t) +
+              ", \"N\": " + std::to_string(model.Nanimals) +
               ", \"TotalTime\": " + Json_Number(model.TotalTime) +
               ", \"dt\": " + Json_Number(model.dt) +
               ", \"PlotInterval\": " + std::to_string(plotInterval) + ", \"x\": [";

@@ -26,8 +26,9 @@ void PhasePoints::Step(const StepView& step) {
     x_.push_back(step.xNew[std::size_t(I_)]);
     y_.push_back(step.xNew[std::size_t(J_)]);
     if (K_ >= 0) z_.push_back(step.xNew[std::size_t(K_)]);
-    if (x_.size() < cap_) return;
-    // Every other point goes; from here on every other step is kept.
+    if (x_.size() <= cap_) return;
+    // Every other point goes, the first and the one just kept among those that stay, so the
+    // points still reach the run's end; from here on every other step is kept.
     auto halve = [](std::vector<double>& v) {
         for (std::size_t i = 0; 2 * i < v.size(); ++i) v[i] = v[2 * i];
         v.resize((v.size() + 1) / 2);

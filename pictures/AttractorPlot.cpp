@@ -33,9 +33,12 @@ std::unique_ptr<PlotFigure> Attractor_Plot(const AttractorPlotData& d) {
     QString title = QStringLiteral("Attractor of %1: %2 against %3")
                         .arg(QString::fromStdString(d.subject), xj, xi);
     if (d.k) title += QStringLiteral(", coloured by x(%1)").arg(*d.k);
-    title += QStringLiteral(" (%1 steps after t = %2)")
-                 .arg(n)
-                 .arg(QString::fromStdString(Format_Shortest(d.transient)));
+    const QString after = QString::fromStdString(Format_Shortest(d.transient));
+    if (d.steps > 0 && std::size_t(d.steps) != n)
+        title +=
+            QStringLiteral(" (%1 of the %2 steps after t = %3)").arg(n).arg(d.steps).arg(after);
+    else
+        title += QStringLiteral(" (%1 steps after t = %2)").arg(n).arg(after);
     QChart* chart = Plot_Chart(title);
     chart->legend()->hide();
     const auto [iLow, iHigh] = finiteRange(d.xi);

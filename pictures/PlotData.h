@@ -69,4 +69,5 @@ struct AttractorPlotData {
     std::vector<double> xi, xj, xk;  // one entry a step kept; xk empty without k
     double transient = 0;            // model time left out at the start of the run
     std::string subject;
+    long long steps = 0;  // the run's steps after the transient, when a long run was thinned
 };

@@ -20,6 +20,6 @@ struct PlotLibrary {
     PlotDrawing<AttractorPlotData> attractor;
 };
 
-inline constexpr int PlotLibraryVersion = 2;
+inline constexpr int PlotLibraryVersion = 3;
 inline constexpr const char* PlotLibraryEntry = "Lv_Plot_Library";
 inline constexpr const char* PlotLibraryFile = "lv-plots.so";

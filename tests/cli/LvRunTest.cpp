@@ -280,6 +280,45 @@ TEST_F(LvRun, HistoryHasARowAtEveryColumnWithTheExponentSoFar) {
         ASSERT_EQ(Run("--steps 93 --history-plot " + dir + "/" + name + " " + file).status, 0);
         EXPECT_EQ(Slurp(dir + "/" + name).substr(0, start.size()), start) << name;
     }
+    // On a logarithmic time axis: the axis says so, the run's exponent is the same.
+    const Result logTime =
+        Run("--steps 93 --history-log-time --history-plot " + dir + "/log.svg " + file);
+    ASSERT_EQ(logTime.status, 0) << logTime.err;
+    EXPECT_EQ(logTime.out, Run("--steps 93 " + file).out);
+    EXPECT_NE(Slurp(dir + "/log.svg").find("logarithmic"), std::string::npos);
+    EXPECT_EQ(Run("--history-log-time " + file).status, 2);
+}
+
+// The attractor from two or three populations after the transient, a long run thinned to
+// points spread over all of it.
+TEST_F(LvRun, PhasePlotDrawsTheAttractorAfterTheTransient) {
+    const std::string file = Examples + "/chaotic-4.p";
+    const std::string svg = dir + "/phase.svg";
+    const Result r = Run("--time 300 --discard 100 --phase 2,0 --phase-plot " + svg + " " + file);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Run("--time 300 --discard 100 " + file).out);
+    std::string text = Slurp(svg);
+    EXPECT_NE(text.find("x(0) against x(2)"), std::string::npos);
+    // Of the 30001 steps, those from step 10000 on, whose running sum of dt ends past 100,
+    // as the exponent's mean counts them.
+    EXPECT_NE(text.find("(20002 steps after t = 100)"), std::string::npos);
+    const Result thinned =
+        Run("--time 5000 --discard 500 --phase 0,1,3 --phase-plot " + svg + " " + file);
+    ASSERT_EQ(thinned.status, 0) << thinned.err;
+    text = Slurp(svg);
+    EXPECT_NE(text.find("coloured by x(3)"), std::string::npos);
+    EXPECT_NE(text.find("of the 450000 steps after t = 500"), std::string::npos);
+
+    // Rows the file has, two or three and different, and only with the plot.
+    const std::string png = dir + "/phase.png";
+    for (const std::string& bad :
+         {"--phase 0", "--phase 0,1,2,3", "--phase 1,1", "--phase 0,x", "--phase 0,51"})
+        EXPECT_EQ(Run(bad + " --phase-plot " + png + " " + file).status, 2) << bad;
+    const Result beyond = Run("--phase 0,4 --phase-plot " + png + " " + file);
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_EQ(beyond.err, "lv-run: --phase 4: the file's rows are 0 to 3\n");
+    EXPECT_EQ(Run("--phase 0,1 " + file).status, 2);
+    EXPECT_FALSE(fs::exists(png));
 }
 
 TEST(RunHistory, APlotOfALongRunKeepsAFewThousandPointsFromStartToEnd) {

@@ -3,15 +3,18 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "AnalysesSupport.h"
 #include "KaplanYorke.h"
 #include "LvError.h"
+#include "PhasePoints.h"
 #include "PopulationMaxima.h"
 
 // The Kaplan-Yorke dimension on spectra made by hand, one for each way its count can end,
-// and the maxima of a population on signals whose maxima are known.
+// the maxima of a population on signals whose maxima are known, and the attractor's points
+// on steps whose populations are known.
 
 namespace {
 
@@ -88,6 +91,64 @@ TEST(PopulationMaxima, SpeciesMustBeInTheModel) {
         FAIL() << "species 4 of 4 accepted";
     } catch (const LvError& e) {
         EXPECT_EQ(e.kind(), ErrorKind::SubscriptOutOfRange);
+    }
+}
+
+// Step s (from 1) has x(0) = s, x(1) = -s, x(2) = 1000 + s and t = s / 10: every point
+// kept says which step it is.
+PhasePoints phaseOf(long long steps, int K, double discard, std::size_t cap) {
+    Model model = Chaotic_Four();
+    PhasePoints phase(0, 1, K, discard, cap);
+    phase.Start(model);
+    std::vector<double> before(4, 0.5), after(4, 0.5);
+    for (long long s = 1; s <= steps; ++s) {
+        after = {double(s), -double(s), 1000.0 + double(s), 0.5};
+        phase.Step({s, double(s) / 10, 0.1, before, after, model});
+        before = after;
+    }
+    return phase;
+}
+
+TEST(PhasePoints, EveryStepAfterTheDiscardThenThinnedEvenly) {
+    // Up to the cap, every step after the discard, each with its own populations.
+    const PhasePoints few = phaseOf(100, 2, 5, 1000);
+    ASSERT_EQ(few.X().size(), 50u);  // steps 51 to 100: t = 5 itself is the discard's
+    EXPECT_EQ(few.Steps_Seen(), 50);
+    for (std::size_t i = 0; i < 50; ++i) {
+        EXPECT_EQ(few.X()[i], double(51 + i));
+        EXPECT_EQ(few.Y()[i], -few.X()[i]);
+        EXPECT_EQ(few.Z()[i], 1000 + few.X()[i]);
+    }
+    // Beyond it, never more than the cap, the steps evenly spaced from the first to near
+    // the last, and each point still its step's own.
+    for (long long steps : {1000LL, 1001LL, 4099LL, 100000LL}) {
+        for (std::size_t cap : {2u, 7u, 64u, 1000u}) {
+            const PhasePoints many = phaseOf(steps, -1, 0, cap);
+            const std::vector<double>& x = many.X();
+            ASSERT_LE(x.size(), cap) << steps << " " << cap;
+            ASSERT_GE(x.size(), std::min<std::size_t>(cap / 2, std::size_t(steps)));
+            EXPECT_TRUE(many.Z().empty());
+            EXPECT_EQ(many.Steps_Seen(), steps);
+            EXPECT_EQ(x.front(), 1);
+            const double stride = x.size() > 1 ? x[1] - x[0] : 1;
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                EXPECT_EQ(x[i], 1 + stride * double(i)) << steps << " " << cap << " " << i;
+                EXPECT_EQ(many.Y()[i], -x[i]);
+            }
+            EXPECT_GT(x.back() + stride, double(steps)) << "the run's end is left out";
+        }
+    }
+}
+
+TEST(PhasePoints, RowsMustBeInTheModel) {
+    for (auto [i, j, k] : {std::tuple{0, 4, -1}, std::tuple{4, 0, -1}, std::tuple{0, 1, 4}}) {
+        PhasePoints phase(i, j, k, 0, 10);
+        try {
+            phase.Start(Chaotic_Four());
+            FAIL() << i << "," << j << "," << k << " accepted";
+        } catch (const LvError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::SubscriptOutOfRange);
+        }
     }
 }
 
