@@ -63,15 +63,14 @@ const char* const Usage =
     "  --csv FILE        write the CSV to FILE, whole or not at all (default: standard\n"
     "                    output)\n"
     "  --plot FILE.png   LE against the parameter (one --vary), a colour map (two), or a\n"
-    "                    histogram of LE (--seeds alone); .png, .svg or .pdf by the name's\n"
-    "                    end\n"
+    "                    histogram of LE (--seeds alone); with --maxima and one --vary, the\n"
+    "                    orbit diagram: every maximum against the parameter. PNG, or SVG or\n"
+    "                    PDF when the name ends in .svg or .pdf\n"
     "  --spectrum        each run's whole Lyapunov spectrum and Kaplan-Yorke dimension\n"
     "  --method M        the largest exponent from twin (default) or tangent\n"
     "  --discard T       leave the first T units of model time out of every exponent\n"
     "  --maxima K        the local maxima of x(K) after the discard, in every run\n"
     "  --maxima-csv FILE the maxima, a row each: point, the varied values, seed, value\n"
-    "  --orbit-plot FILE.png\n"
-    "                    the orbit diagram: every maximum of x(K) against the one --vary\n"
     "  --resume          go on with an interrupted sweep: take the points finished from\n"
     "                    FILE.partial of --csv FILE, run the rest, write FILE whole (the\n"
     "                    bytes an uninterrupted sweep writes) and remove FILE.partial\n"
@@ -112,7 +111,8 @@ const char* const MergeUsage =
 struct SweepOptions {
     RunOptions run;
     std::vector<std::string> vary;
-    std::optional<std::string> seeds, shard, csv, plot, maximaCsv, orbitPlot;
+    std::optional<std::string> seeds, shard, csv, plot, maximaCsv;
+    std::optional<std::string> orbitPlot;  // --plot, when it draws the maxima
     SweepAnalyses analyses;
     int threads = 0;  // 0: every usable processor
     bool quiet = false;
@@ -335,7 +335,7 @@ int sweep(const SweepOptions& o) {
     for (const std::string& n : names) maximaHeader += "," + Csv_Field(n);
     maximaHeader += ",seed,value\r\n";
     if (o.maximaCsv) maximaFile.emplace(*o.maximaCsv);
-    // --orbit-plot: every maximum beside its run's value of the one varied parameter.
+    // The orbit diagram: every maximum beside its run's value of the one varied parameter.
     std::optional<OrbitPlotData> orbit;
     std::optional<SaveFile> orbitFile;
     if (o.orbitPlot) {
@@ -470,9 +470,15 @@ void makePoints(SweepOptions& o) {
     }
     if (o.plot && o.points->Axes().empty() && !seeds)
         usage("--plot needs --vary or --seeds: a single point makes no plot");
-    if (o.orbitPlot && o.points->Axes().size() != 1)
-        usage("--orbit-plot draws the maxima against one --vary, not " +
-              std::to_string(o.points->Axes().size()));
+    if (o.plot && o.analyses.maxima && o.points->Axes().size() == 1) o.orbitPlot.swap(o.plot);
+    if (o.analyses.maxima && !o.maximaCsv && !o.orbitPlot)
+        usage(
+            "--maxima K goes to --maxima-csv FILE, or to --plot FILE as the orbit diagram "
+            "over one --vary");
+    if (o.resume && o.orbitPlot && !o.maximaCsv)
+        usage(
+            "--resume with the orbit diagram of --plot needs --maxima-csv FILE, whose "
+            "partial file keeps the maxima of the points finished");
 }
 
 SweepOptions parse(int argc, char** argv) {
@@ -513,7 +519,6 @@ SweepOptions parse(int argc, char** argv) {
                                          })
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     Add_File_Option(app, "--maxima-csv", o.maximaCsv);
-    Add_File_Option(app, "--orbit-plot", o.orbitPlot);
     app.add_option("FILE", o.file);
     CLI::App* mergeCommand = app.add_subcommand("merge", "join the shards of a sweep");
     mergeCommand->set_help_flag();
@@ -544,13 +549,6 @@ SweepOptions parse(int argc, char** argv) {
     if (o.file.empty()) usage("no parameter FILE given");
     if (o.resume && !o.csv) usage("--resume takes up FILE.partial of --csv FILE: give --csv");
     if (o.maximaCsv && !o.analyses.maxima) usage("--maxima-csv needs --maxima K");
-    if (o.orbitPlot && !o.analyses.maxima) usage("--orbit-plot needs --maxima K");
-    if (o.analyses.maxima && !o.maximaCsv && !o.orbitPlot)
-        usage("--maxima K goes to --maxima-csv FILE or --orbit-plot FILE");
-    if (o.resume && o.orbitPlot && !o.maximaCsv)
-        usage(
-            "--resume with --orbit-plot needs --maxima-csv FILE, whose partial file keeps "
-            "the maxima of the points finished");
     o.run.Check();
     makePoints(o);
     return o;

@@ -795,64 +795,69 @@ TEST_F(LvSweep, AnalysesArePointByPointLvRunsToo) {
     EXPECT_EQ(Sweep("--time 200 --discard 500 --vary 'r(1)=1,2' " + Chaotic).status, 1);
 }
 
-// The orbit diagram draws every maximum against its run's value, and the plots of a resumed
-// sweep are those of the sweep run whole: the exponents, clamps and maxima of the points
-// taken from the partial files count as those of the points run.
+// With --maxima on one axis the plot is the orbit diagram, every maximum against its run's
+// value; and the plots of a resumed sweep are those of the sweep run whole: the exponents,
+// clamps and maxima of the points taken from the partial files count as those of the
+// points run.
 TEST_F(LvSweep, OrbitDiagramsAndResumedPlotsDrawEveryPoint) {
     // a(0,0) of -2 and 0.5 send x(0) to the clamp; 1 and 3 do not.
-    const std::string files = " --csv " + dir + "/out.csv --maxima-csv " + dir +
-                              "/maxima.csv --plot " + dir + "/le.svg --orbit-plot " + dir +
-                              "/orbit.svg ";
-    const std::string args =
-        "--quiet --time 200 --discard 50 --maxima 0 "
-        "--vary 'a(0,0)=-2,1,0.5,3'" +
-        files + Chaotic;
-    const Result whole = Sweep(args);
-    ASSERT_EQ(whole.status, 0) << whole.err;
-    const std::string csv = Slurp(dir + "/out.csv"), maxima = Slurp(dir + "/maxima.csv");
-    const std::string le = Slurp(dir + "/le.svg"), orbit = Slurp(dir + "/orbit.svg");
-    int clamped = 0;
-    for (const auto& row : Rows(csv)) clamped += row.at("clamps") != "0";
-    ASSERT_EQ(clamped, 2);
-    EXPECT_NE(le.find("2 clamped"), std::string::npos);
-    const auto maximumRows = Rows(maxima);
-    std::set<std::string> runs;
-    for (const auto& row : maximumRows) runs.insert(row.at("point"));
-    ASSERT_GT(maximumRows.size(), 3u);
-    EXPECT_NE(orbit.find(std::to_string(maximumRows.size()) + " maxima of " +
-                         std::to_string(runs.size()) + " runs"),
-              std::string::npos);
+    const std::string sweep = "--quiet --time 200 --discard 50 --vary 'a(0,0)=-2,1,0.5,3' --csv " +
+                              dir + "/out.csv --plot " + dir + "/plot.svg ";
+    const std::string maximaFiles = "--maxima 0 --maxima-csv " + dir + "/maxima.csv ";
+    std::map<std::string, std::string> wholeFiles;
+    for (const std::string& args : {sweep + Chaotic, sweep + maximaFiles + Chaotic}) {
+        const bool orbit = args.find("--maxima") != std::string::npos;
+        const Result whole = Sweep(args);
+        ASSERT_EQ(whole.status, 0) << whole.err;
+        const std::string csv = Slurp(dir + "/out.csv"), plot = Slurp(dir + "/plot.svg");
+        const std::string maxima = orbit ? Slurp(dir + "/maxima.csv") : "";
+        if (!orbit) {
+            int clamped = 0;
+            for (const auto& row : Rows(csv)) clamped += row.at("clamps") != "0";
+            ASSERT_EQ(clamped, 2);
+            EXPECT_NE(plot.find("2 clamped"), std::string::npos);
+        } else {
+            const auto maximumRows = Rows(maxima);
+            std::set<std::string> runs;
+            for (const auto& row : maximumRows) runs.insert(row.at("point"));
+            ASSERT_GT(maximumRows.size(), 3u);
+            EXPECT_NE(plot.find(std::to_string(maximumRows.size()) + " maxima of " +
+                                std::to_string(runs.size()) + " runs"),
+                      std::string::npos);
+        }
 
-    // Interrupted after the first two points, one clamped and one not.
-    const std::size_t third = csv.find("\r\n2,");
-    ASSERT_NE(third, std::string::npos);
-    Write("out.csv.partial", csv.substr(0, third + 2));
-    std::string firstTwo;
-    for (std::size_t at = 0; at < maxima.size();) {
-        const std::size_t end = maxima.find("\r\n", at) + 2;
-        const std::string line = maxima.substr(at, end - at);
-        if (at == 0 || line.rfind("0,", 0) == 0 || line.rfind("1,", 0) == 0) firstTwo += line;
-        at = end;
+        // Interrupted after the first two points, one clamped and one not.
+        const std::size_t third = csv.find("\r\n2,");
+        ASSERT_NE(third, std::string::npos);
+        Write("out.csv.partial", csv.substr(0, third + 2));
+        std::string firstTwo;
+        for (std::size_t at = 0; at < maxima.size();) {
+            const std::size_t end = maxima.find("\r\n", at) + 2;
+            const std::string line = maxima.substr(at, end - at);
+            if (at == 0 || line.rfind("0,", 0) == 0 || line.rfind("1,", 0) == 0) firstTwo += line;
+            at = end;
+        }
+        if (orbit) Write("maxima.csv.partial", firstTwo);
+        for (const char* name : {"out.csv", "maxima.csv", "plot.svg"}) fs::remove(dir + "/" + name);
+        const Result resumed = Sweep("--resume " + args);
+        ASSERT_EQ(resumed.status, 0) << resumed.err;
+        EXPECT_TRUE(Slurp(dir + "/out.csv") == csv) << args;
+        if (orbit) EXPECT_TRUE(Slurp(dir + "/maxima.csv") == maxima);
+        EXPECT_TRUE(Slurp(dir + "/plot.svg") == plot) << args;
+        wholeFiles[orbit ? "orbit" : "LE"] = plot;
     }
-    Write("maxima.csv.partial", firstTwo);
-    for (const char* name : {"out.csv", "maxima.csv", "le.svg", "orbit.svg"})
-        fs::remove(dir + "/" + name);
-    const Result resumed = Sweep("--resume " + args);
-    ASSERT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_TRUE(Slurp(dir + "/out.csv") == csv);
-    EXPECT_TRUE(Slurp(dir + "/maxima.csv") == maxima);
-    EXPECT_TRUE(Slurp(dir + "/le.svg") == le);
-    EXPECT_TRUE(Slurp(dir + "/orbit.svg") == orbit);
+    EXPECT_NE(wholeFiles["orbit"], wholeFiles["LE"]);
 
-    // One varied parameter, whose maxima there are; the partial file that keeps them.
-    const std::string orbitOnly = " --orbit-plot " + dir + "/o.png ";
+    // The maxima go to a file or to the orbit diagram of one axis; a resumed diagram needs
+    // the partial file that keeps them.
+    const std::string plot = " --plot " + dir + "/o.png ";
     for (const std::string& bad :
-         {"--maxima 0" + orbitOnly + "--vary 'r(0)=1,2' --vary 'r(1)=1,2'",
-          "--maxima 0" + orbitOnly + "--seeds 1:3", orbitOnly + "--vary 'r(0)=1,2'",
-          "--maxima 0 --resume --csv " + dir + "/out.csv" + orbitOnly + "--vary 'r(0)=1,2'"}) {
+         {"--maxima 0" + plot + "--vary 'r(0)=1,2' --vary 'r(1)=1,2'",
+          "--maxima 0" + plot + "--seeds 1:3",
+          "--maxima 0 --resume --csv " + dir + "/out.csv" + plot + "--vary 'r(0)=1,2'"}) {
         const Result r = Sweep(bad + " " + Chaotic);
         EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_NE(r.err.find("--orbit-plot"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--maxima"), std::string::npos) << r.err;
     }
     EXPECT_FALSE(fs::exists(dir + "/o.png"));
 }
