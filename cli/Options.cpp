@@ -110,18 +110,7 @@ Options Parse_Options(int argc, char** argv) {
     app.add_flag("--json", o.json);
     app.add_flag("--spectrum", o.analyses.spectrum);
     app.add_flag("--equilibrium", o.analyses.equilibrium);
-    app.add_option_function<std::string>(
-           "--method",
-           [&o](const std::string& v) {
-               if (v != "twin" && v != "tangent")
-                   throw UsageError{"--method is twin or tangent, not " + Quote_For_Message(v)};
-               o.analyses.tangent = v == "tangent";
-           })
-        ->multi_option_policy(last);
-    app.add_option_function<std::string>(
-           "--discard",
-           [&o](const std::string& v) { o.analyses.discard = Time_Option("--discard", v); })
-        ->multi_option_policy(last);
+    Add_Exponent_Options(app, o.analyses.tangent, o.analyses.discard);
     app.add_option("FILE", o.file);
     // What CLI11 does not take is a second FILE or an option it does not know.
     app.allow_extras();

@@ -69,8 +69,8 @@ std::string RunAnalyses::Text(const RunResult& run) const {
         if (e.singular) {
             s += "Equilibrium = none: the interaction matrix is singular\n";
         } else {
-            s += "Equilibrium = " + fixedList(e.x) + (e.feasible ? " (feasible)" : " (not feasible)") +
-                 "\n";
+            s += "Equilibrium = " + fixedList(e.x) +
+                 (e.feasible ? " (feasible)" : " (not feasible)") + "\n";
             std::string eig;
             for (const auto& [re, im] : e.eigenvalues) {
                 eig += (eig.empty() ? "" : ", ") + fixed6(re);

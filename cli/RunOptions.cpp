@@ -30,6 +30,20 @@ double Time_Option(const std::string& option, const std::string& text) {
     return value;
 }
 
+void Add_Exponent_Options(CLI::App& app, bool& tangent, double& discard) {
+    app.add_option_function<std::string>(
+           "--method",
+           [&tangent](const std::string& v) {
+               if (v != "twin" && v != "tangent")
+                   throw UsageError{"--method is twin or tangent, not " + Quote_For_Message(v)};
+               tangent = v == "tangent";
+           })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option_function<std::string>(
+           "--discard", [&discard](const std::string& v) { discard = Time_Option("--discard", v); })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 void Check_Discard(double discard, double TotalTime, double dt, std::optional<long long> steps) {
     if (discard <= 0) return;
     // The model time the run covers, as far as it is known before it.

@@ -44,6 +44,9 @@ void Check_Discard(double discard, double TotalTime, double dt, std::optional<lo
 // given counts.
 CLI::Option* Add_File_Option(CLI::App& app, const char* name, std::optional<std::string>& into);
 
+// --method twin|tangent and --discard T, which both runners take alike.
+void Add_Exponent_Options(CLI::App& app, bool& tangent, double& discard);
+
 struct RunOptions {
     std::optional<bool> datStyle;     // --style dat|p; otherwise FILE's extension decides
     std::optional<std::string> time;  // --time T, read after the file as "Set To:" is

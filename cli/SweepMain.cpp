@@ -500,18 +500,7 @@ SweepOptions parse(int argc, char** argv) {
     app.add_flag("--quiet", o.quiet);
     app.add_flag("--resume", o.resume);
     app.add_flag("--spectrum", o.analyses.spectrum);
-    app.add_option_function<std::string>(
-           "--method",
-           [&o](const std::string& v) {
-               if (v != "twin" && v != "tangent")
-                   throw UsageError{"--method is twin or tangent, not " + Quote_For_Message(v)};
-               o.analyses.tangent = v == "tangent";
-           })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option_function<std::string>(
-           "--discard",
-           [&o](const std::string& v) { o.analyses.discard = Time_Option("--discard", v); })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    Add_Exponent_Options(app, o.analyses.tangent, o.analyses.discard);
     app.add_option_function<std::string>("--maxima",
                                          [&o](const std::string& v) {
                                              o.analyses.maxima = Whole_Option<int>("--maxima", v, 0,

@@ -222,3 +222,16 @@ template <int Native, class V>
         return root;
     }
 }
+
+// column(j) for the columns j = from to to - 1, in order. With the species count known at
+// compile time (J > 0) the loop unrolls completely; otherwise in pairs.
+template <int J, class Column>
+[[gnu::always_inline]] inline void In_Column_Order(int from, int to, Column&& column) {
+    if constexpr (J > 0) {
+#pragma GCC unroll 16
+        for (int j = from; j < to; ++j) column(j);
+    } else {
+#pragma GCC unroll 2
+        for (int j = from; j < to; ++j) column(j);
+    }
+}

@@ -28,19 +28,6 @@ template <typename V>
 #endif
 }
 
-// column(j) for the columns j = from to to - 1, in order. With the species count known at
-// compile time (J > 0) the loop unrolls completely; otherwise in pairs.
-template <int J, class Column>
-[[gnu::always_inline]] inline void inColumnOrder(int from, int to, Column&& column) {
-    if constexpr (J > 0) {
-#pragma GCC unroll 16
-        for (int j = from; j < to; ++j) column(j);
-    } else {
-#pragma GCC unroll 2
-        for (int j = from; j < to; ++j) column(j);
-    }
-}
-
 // How many rows the clamp set back, from the per-lane counts of the blocks (a clamped lane's
 // mask is -1, so taking the masks away from 0 counts them).
 template <int W, class M>
@@ -105,7 +92,7 @@ template <int W, int G, int J = 0>
             Se[b] = Sum_Term(a, xej, Se[b]);
         }
     };
-    inColumnOrder<J>(1, n, addColumn);
+    In_Column_Order<J>(1, n, addColumn);
 
     V xKept[G], xeKept[G];
     M clampedLanes = {}, clampCounts = {};
@@ -235,7 +222,7 @@ template <int W, int B, int J = 0>
             S[b] = Sum_Term(a, pj, S[b]);
         }
     };
-    inColumnOrder<J>(1, J > 0 ? J : s.n, addColumn);
+    In_Column_Order<J>(1, J > 0 ? J : s.n, addColumn);
 }
 
 // A step of B blocks, all in one group. The step's end is a chain: SumSq in
@@ -299,7 +286,7 @@ template <int W, int B, int J = 0>
     double SumSq = sq[0];
     addColumn(0);
     SumSq = sq[1] + SumSq;
-    inColumnOrder<J>(
+    In_Column_Order<J>(
         1, half, [&](int j) __attribute__((always_inline)) {
             addColumn(j);
             SumSq = sq[2 * j] + SumSq;
@@ -322,7 +309,7 @@ template <int W, int B, int J = 0>
         if (clamped) bad |= Lane_Non_Finite(ve);
     };
     int pulled = result.renormalised ? 0 : B;
-    inColumnOrder<J>(
+    In_Column_Order<J>(
         half, n, [&](int j) __attribute__((always_inline)) {
             addColumn(j);
             if (pulled < B) pullBack(pulled++);

@@ -36,19 +36,6 @@ struct alignas(64) JacobianFactors {
     double over[SpectrumLanes];  // 1 where the row clamped, else 0
 };
 
-// column(j) for j = from to to - 1, in order: unrolled completely when the species count J is
-// known at compile time, else in pairs.
-template <int J, class Column>
-[[gnu::always_inline]] inline void inColumnOrder(int from, int to, Column&& column) {
-    if constexpr (J > 0) {
-#pragma GCC unroll 16
-        for (int j = from; j < to; ++j) column(j);
-    } else {
-#pragma GCC unroll 2
-        for (int j = from; j < to; ++j) column(j);
-    }
-}
-
 // The start-of-step sums in the model's order, the run's clamp decision, and the factors.
 // Returns the rows clamped.
 template <int W, int J>
@@ -63,7 +50,7 @@ template <int W, int J>
     for (int b = 0; b < blocks; ++b) {
         const int k = b * W;
         V S = load<W>(&s.aT[0][k]) * xp[0];
-        inColumnOrder<J>(
+        In_Column_Order<J>(
             1, n, [&](int j) __attribute__((always_inline)) {
                 S = Sum_Term(load<W>(&s.aT[j][k]), xp[j], S);
             });
@@ -93,7 +80,7 @@ template <int W, int G, int H, int J>
         const double vj = s.v[i + h][0];
         for (int g = 0; g < G; ++g) P[h][g] = load<W>(&s.aT[0][(b0 + g) * W]) * vj;
     }
-    inColumnOrder<J>(
+    In_Column_Order<J>(
         1, J > 0 ? J : s.n, [&](int j) __attribute__((always_inline)) {
             V a[G];
             for (int g = 0; g < G; ++g) a[g] = load<W>(&s.aT[j][(b0 + g) * W]);

@@ -10,20 +10,6 @@
 #include "Convert.h"
 #include "LvError.h"
 
-namespace {
-
-std::pair<double, double> finiteRange(const std::vector<double>& v) {
-    double low = HUGE_VAL, high = -HUGE_VAL;
-    for (double e : v) {
-        if (!std::isfinite(e)) continue;
-        low = std::min(low, e);
-        high = std::max(high, e);
-    }
-    return low <= high ? std::pair(low, high) : std::pair(0.0, 1.0);
-}
-
-}  // namespace
-
 std::unique_ptr<PlotFigure> Attractor_Plot(const AttractorPlotData& d) {
     const std::size_t n = d.xi.size();
     if (d.xj.size() != n || (d.k && d.xk.size() != n))
@@ -41,8 +27,8 @@ std::unique_ptr<PlotFigure> Attractor_Plot(const AttractorPlotData& d) {
         title += QStringLiteral(" (%1 steps after t = %2)").arg(n).arg(after);
     QChart* chart = Plot_Chart(title);
     chart->legend()->hide();
-    const auto [iLow, iHigh] = finiteRange(d.xi);
-    const auto [jLow, jHigh] = finiteRange(d.xj);
+    const auto [iLow, iHigh] = Plot_Finite_Range(d.xi);
+    const auto [jLow, jHigh] = Plot_Finite_Range(d.xj);
     QValueAxis* x = Plot_Value_Axis(*chart, xi, Plot_Padded(iLow, iHigh, 0.04), Qt::AlignBottom);
     QValueAxis* y = Plot_Value_Axis(*chart, xj, Plot_Padded(jLow, jHigh, 0.04), Qt::AlignLeft);
     const std::pair xRange(x->min(), x->max()), yRange(y->min(), y->max());
@@ -55,7 +41,7 @@ std::unique_ptr<PlotFigure> Attractor_Plot(const AttractorPlotData& d) {
     if (d.k) {
         // The bar belongs to a series with no point of its own.
         // The bar from one round number to another, its ticks a round step apart.
-        shadeRange = finiteRange(d.xk);
+        shadeRange = Plot_Finite_Range(d.xk);
         if (!(shadeRange.second > shadeRange.first))
             shadeRange = Plot_Padded(shadeRange.first, shadeRange.second, 0);
         const double step = Plot_Round_Step((shadeRange.second - shadeRange.first) / 5);

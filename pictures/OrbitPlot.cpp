@@ -7,21 +7,6 @@
 #include "Convert.h"
 #include "LvError.h"
 
-namespace {
-
-// The smallest and largest finite value, none when there is none.
-std::pair<double, double> finiteRange(const std::vector<double>& v) {
-    double low = HUGE_VAL, high = -HUGE_VAL;
-    for (double e : v) {
-        if (!std::isfinite(e)) continue;
-        low = std::min(low, e);
-        high = std::max(high, e);
-    }
-    return low <= high ? std::pair(low, high) : std::pair(0.0, 1.0);
-}
-
-}  // namespace
-
 std::unique_ptr<PlotFigure> Orbit_Plot(const OrbitPlotData& d) {
     if (d.values.size() != d.maxima.size())
         throw LvError(ErrorKind::InvalidCall,
@@ -39,8 +24,8 @@ std::unique_ptr<PlotFigure> Orbit_Plot(const OrbitPlotData& d) {
             .arg(runs == 1 ? QStringLiteral("run") : QStringLiteral("runs"))
             .arg(QString::fromStdString(Format_Shortest(d.transient))));
     chart->legend()->hide();
-    const auto [vLow, vHigh] = finiteRange(d.values);
-    const auto [mLow, mHigh] = finiteRange(d.maxima);
+    const auto [vLow, vHigh] = Plot_Finite_Range(d.values);
+    const auto [mLow, mHigh] = Plot_Finite_Range(d.maxima);
     QValueAxis* x = Plot_Value_Axis(*chart, QString::fromStdString(d.parameter),
                                     Plot_Padded(vLow, vHigh, 0.02), Qt::AlignBottom);
     QValueAxis* y = Plot_Value_Axis(*chart, "a maximum of " + population,

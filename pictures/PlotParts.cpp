@@ -27,6 +27,16 @@ QColor Plot_Mix(const QColor& from, const QColor& to, double share) {
                   channel(from.blue(), to.blue()));
 }
 
+std::pair<double, double> Plot_Finite_Range(const std::vector<double>& v) {
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (double e : v) {
+        if (!std::isfinite(e)) continue;
+        low = std::min(low, e);
+        high = std::max(high, e);
+    }
+    return low <= high ? std::pair(low, high) : std::pair(0.0, 1.0);
+}
+
 std::pair<double, double> Plot_Padded(double low, double high, double share) {
     if (!(high > low)) {
         const double half = low != 0 ? std::fabs(low) * 0.1 : 0.5;

@@ -27,6 +27,9 @@ inline const QColor Plot_Clamped_Amber(230, 159, 0), Plot_Neutral_Grey(150, 150,
 // `share` of the way from one colour to the other.
 QColor Plot_Mix(const QColor& from, const QColor& to, double share);
 
+// The smallest and largest finite value; 0 to 1 when there is none.
+std::pair<double, double> Plot_Finite_Range(const std::vector<double>& v);
+
 // A range for an axis holding [low, high], with a margin, never empty.
 std::pair<double, double> Plot_Padded(double low, double high, double share);
 

@@ -15,16 +15,7 @@ source=$2
 . "$(dirname "$0")/slurm_cluster_lib.sh"
 slurm_cluster_require
 
-work=$(mktemp -d)
-finish() {
-    local status=$?
-    slurm_cluster_stop || status=1
-    rm -rf "$work"
-    exit $status
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+slurm_cluster_scratch
 
 slurm_cluster_start
 

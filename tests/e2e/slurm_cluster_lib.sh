@@ -248,6 +248,22 @@ slurm_cluster_stop() {
     return $status
 }
 
+# A scratch folder, $work, and traps that stop the cluster and remove it however the test
+# ends (its own exit status kept, or 1 when the cluster would not stop).
+slurm_cluster_scratch() {
+    work=$(mktemp -d)
+    trap _slurm_cluster_finish EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+_slurm_cluster_finish() {
+    local status=$?
+    slurm_cluster_stop || status=1
+    rm -rf "$work"
+    exit $status
+}
+
 # True while PID is a live process (a zombie has gone: it only waits for its reaper).
 _slurm_cluster_alive() {
     [ -r "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z ' "/proc/$1/stat" 2>/dev/null
