@@ -6,9 +6,9 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchModel.h"
 #include "LyapunovSpectrum.h"
 #include "Model.h"
-#include "BenchModel.h"
 
 namespace {
 

@@ -62,7 +62,8 @@ int Chart_Column(const SpeciesTable& Species, const int16_t& Nanimals, int16_t& 
 
 // A column's failure as the run reports it: with the step it belongs to and the column.
 inline LvError Chart_Failure(const LvError& e, long long step, int16_t PlotColumn) {
-    return e.within("strip chart at step " + std::to_string(step) + ", column " +
-                    std::to_string(PlotColumn))
+    return e
+        .within("strip chart at step " + std::to_string(step) + ", column " +
+                std::to_string(PlotColumn))
         .atStep(step);
 }

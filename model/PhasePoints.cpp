@@ -10,9 +10,9 @@ PhasePoints::PhasePoints(int I, int J, int K, double discard, std::size_t cap)
 void PhasePoints::Start(const Model& model) {
     for (int index : {I_, J_, K_})
         if (index >= model.Nanimals)
-            throw LvError(ErrorKind::SubscriptOutOfRange,
-                          "phase x(" + std::to_string(index) + "): the model's rows are 0 to " +
-                              std::to_string(model.Nanimals - 1));
+            throw LvError(ErrorKind::SubscriptOutOfRange, "phase x(" + std::to_string(index) +
+                                                              "): the model's rows are 0 to " +
+                                                              std::to_string(model.Nanimals - 1));
     seen_ = 0;
     stride_ = 1;
     x_.clear();

@@ -61,7 +61,8 @@ SweepAxis SweepAxis::Parse(const std::string& text) {
         for (;;) {
             const std::size_t comma = values.find(',', at);
             const std::string part = values.substr(at, comma - at);
-            axis.list.push_back(number(text, part, "value " + std::to_string(axis.list.size() + 1)));
+            axis.list.push_back(
+                number(text, part, "value " + std::to_string(axis.list.size() + 1)));
             if (comma == std::string::npos) break;
             at = comma + 1;
             if (static_cast<long long>(axis.list.size()) == MaxCount)
@@ -76,8 +77,7 @@ SweepAxis SweepAxis::Parse(const std::string& text) {
     const std::size_t c1 = text.find(':', eq + 1);
     const std::size_t c2 = text.find(':', c1 + 1);
     std::size_t c3 = c2 == std::string::npos ? c2 : text.find(':', c2 + 1);
-    if (c2 == std::string::npos ||
-        (c3 != std::string::npos && (text.substr(c3 + 1) != "log")))
+    if (c2 == std::string::npos || (c3 != std::string::npos && (text.substr(c3 + 1) != "log")))
         refuse(text, "expected NAME=FROM:TO:COUNT, NAME=FROM:TO:COUNT:log or NAME=V1,V2,...");
     axis.from = number(text, text.substr(eq + 1, c1 - eq - 1), "FROM");
     axis.to = number(text, text.substr(c1 + 1, c2 - c1 - 1), "TO");
@@ -88,8 +88,7 @@ SweepAxis SweepAxis::Parse(const std::string& text) {
         refuse(text, "COUNT is a whole number from 1 to " + std::to_string(MaxCount));
     if (c3 != std::string::npos) {
         axis.spacing = Spacing::Log;
-        if (!(axis.from > 0 && axis.to > 0))
-            refuse(text, "log spacing needs FROM and TO above 0");
+        if (!(axis.from > 0 && axis.to > 0)) refuse(text, "log spacing needs FROM and TO above 0");
         if (std::fabs(Model_Log(axis.to / axis.from)) > 700)
             refuse(text, "TO / FROM is out of range");
         return axis;

@@ -15,8 +15,7 @@ std::string Csv_Field(std::string_view text) {
     return out + "\"";
 }
 
-SweepCsv::SweepCsv(std::vector<std::string> names, int species, std::string sweepId,
-                   bool spectrum)
+SweepCsv::SweepCsv(std::vector<std::string> names, int species, std::string sweepId, bool spectrum)
     : names_(std::move(names)),
       species_(species < 0            ? 0
                : species > MaxSpecies ? MaxSpecies

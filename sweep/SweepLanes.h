@@ -12,8 +12,9 @@
 // SweepRun::Run gives it, bit for bit. A point whose system clamps a population (the single
 // run counts the clamps), might fail or draw a chart row out of range (an infinity or NaN on
 // the way, a population far below 0), or whose settings need what only the single run checks,
-// is run again alone through SweepRun::Run from the start; its lane takes the next point. Points with other time steps, run times and step counts
-// share the lanes: a lane that ends takes the next point of the batch.
+// is run again alone through SweepRun::Run from the start; its lane takes the next point. Points
+// with other time steps, run times and step counts share the lanes: a lane that ends takes the next
+// point of the batch.
 //
 // The lanes come in builds by instruction set and vector width, one vector or a pair of them
 // ("avx512f/8x2", "avx512f/8", "avx512f/4", "avx2/4x2", "avx2/4", "generic/2x2"). For

@@ -50,8 +50,8 @@ struct PointResult {
     double LE = 0;
     long long steps = 0;  // steps made; for a run that failed, the step it failed in (0: none)
     double t = 0;
-    long long clamps = 0;   // populations set back to 0.9999999
-    std::vector<double> x;  // rows 0 to N - 1
+    long long clamps = 0;          // populations set back to 0.9999999
+    std::vector<double> x;         // rows 0 to N - 1
     std::vector<double> spectrum;  // with --spectrum: the exponents, descending
     double dimension = 0;          // and the Kaplan-Yorke dimension
     std::vector<double> maxima;    // with --maxima K: the local maxima of x(K)

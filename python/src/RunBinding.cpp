@@ -147,9 +147,9 @@ py::tuple run(py::handle modelArgument, py::handle time, py::handle steps, py::h
               py::handle spectrum, py::handle method, py::handle discard, py::handle equilibrium,
               py::handle maxima) {
     ModelArgument argument(modelArgument);
-    const RunRequest q = RunRequest::Parse(
-        time, steps, continuous, seed, windowTime, history, historyEvery,
-        AnalysisArguments::Parse(spectrum, method, discard, equilibrium, maxima));
+    const RunRequest q =
+        RunRequest::Parse(time, steps, continuous, seed, windowTime, history, historyEvery,
+                          AnalysisArguments::Parse(spectrum, method, discard, equilibrium, maxima));
     const RunOptions options = q.length.Options();
     Model model = argument.Value().model;  // the caller's model stays as it was
     SignalWatch watch;
@@ -198,8 +198,8 @@ py::tuple run(py::handle modelArgument, py::handle time, py::handle steps, py::h
     const int n = std::max<int>(model.Nanimals, 0);
     Array x(n);
     for (int i = 0; i < n; ++i) x.mutable_data()[i] = model.Species.rows[i].x;
-    return py::make_tuple(analyses->LE(result), result.steps, result.t, std::move(x),
-                          plotInterval, rows ? py::object(rows->Arrays()) : py::none(),
+    return py::make_tuple(analyses->LE(result), result.steps, result.t, std::move(x), plotInterval,
+                          rows ? py::object(rows->Arrays()) : py::none(),
                           analysisResults(*analyses, result, populationMaxima));
 }
 
@@ -224,8 +224,8 @@ double bareRunNanoseconds(const ModelValue& value, long long steps, long long re
 void Bind_Run(py::module_& module) {
     module.def("run", &run, py::arg("model"), py::arg("time"), py::arg("steps"),
                py::arg("continuous"), py::arg("random_seed"), py::arg("window_time"),
-               py::arg("history"), py::arg("history_every"), py::arg("spectrum"),
-               py::arg("method"), py::arg("discard"), py::arg("equilibrium"), py::arg("maxima"),
+               py::arg("history"), py::arg("history_every"), py::arg("spectrum"), py::arg("method"),
+               py::arg("discard"), py::arg("equilibrium"), py::arg("maxima"),
                "One run as lv-run makes it: (LE, steps, t, x, plot_interval, history arrays or "
                "None, the analyses' results). See lotkavolterra.run.");
     module.def("_bare_run_ns", &bareRunNanoseconds, py::arg("model"), py::arg("steps"),

@@ -306,8 +306,7 @@ py::dict sweep(py::handle modelArgument, py::handle vary, py::handle seeds, py::
     out["clamps"] = array(columns.clamps);
     if (analyses.spectrum) {
         Array spectrumColumns({py::ssize_t(count), py::ssize_t(columns.species)});
-        std::copy(columns.spectrum.begin(), columns.spectrum.end(),
-                  spectrumColumns.mutable_data());
+        std::copy(columns.spectrum.begin(), columns.spectrum.end(), spectrumColumns.mutable_data());
         out["spectrum"] = spectrumColumns;
         out["dimension"] = array(columns.dimension);
     }
