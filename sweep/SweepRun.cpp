@@ -28,7 +28,7 @@ void SweepRun::Prepare() const {
 }
 
 LoadedPoint SweepRun::Load(const SweepPoint& point) const {
-    LoadedPoint p{base_.model, 0};
+    LoadedPoint p(base_.model);
     Model& m = p.model;
     for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(m, point.values[a]);
     // lv-run's order: the chart's interval, the run's length, then the random populations.

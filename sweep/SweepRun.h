@@ -38,6 +38,9 @@ struct SweepBase {
 // A point made ready to run: the base model with the point's values and random populations,
 // and its chart's plot interval.
 struct LoadedPoint {
+    // Copied, not first set to zero as an aggregate would be: a point of a short run would
+    // pay for clearing all 51 rows.
+    explicit LoadedPoint(const Model& from) : model(from) {}
     Model model;
     int16_t plotInterval = 0;
 };
