@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 
 #include "FloatEnvironment.h"
 #include "LaneBuilds.h"
@@ -32,6 +33,7 @@ class LaneBatch {
           step_(build.routine(base_.model.Nanimals, run.Matrix_Varies())),
           points_(points),
           results_(results),
+          loaded_(std::make_unique<LoadedPoint>(base_.model)),
           point_(std::size_t(build.width), -1),
           steps_(std::size_t(build.width), 0) {
         state_.d0 = std::pow(10.0, -12.0);
@@ -86,12 +88,12 @@ class LaneBatch {
         while (next_ < points_.size()) {
             const std::size_t p = next_++;
             try {
-                const LoadedPoint loaded = run_.Load(points_[p]);
-                if (loaded.plotInterval == INT16_MAX) {
+                run_.Load(points_[p], *loaded_);
+                if (loaded_->plotInterval == INT16_MAX) {
                     results_[p] = run_.Run(points_[p]);
                     continue;
                 }
-                start(l, p, loaded.model);
+                start(l, p, loaded_->model);
                 return true;
             } catch (const LvError& e) {
                 results_[p] = SweepRun::Failure(points_[p], e);
@@ -160,9 +162,10 @@ class LaneBatch {
     LaneRoutine step_;
     std::span<const SweepPoint> points_;
     std::span<PointResult> results_;
-    std::size_t next_ = 0;          // the batch's next point to start
-    std::vector<long long> point_;  // by lane: the point it runs, -1 when idle
-    std::vector<long long> steps_;  // by lane: the steps its point has made
+    std::unique_ptr<LoadedPoint> loaded_;  // the point being started
+    std::size_t next_ = 0;                 // the batch's next point to start
+    std::vector<long long> point_;         // by lane: the point it runs, -1 when idle
+    std::vector<long long> steps_;         // by lane: the steps its point has made
 };
 
 const LaneBuild* buildNamed(const std::string& name, const std::string& where) {

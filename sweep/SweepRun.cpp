@@ -1,6 +1,7 @@
 #include "SweepRun.h"
 
 #include <limits>
+#include <memory>
 
 #include "ChartRows.h"
 #include "Initialisers.h"
@@ -27,8 +28,12 @@ void SweepRun::Prepare() const {
     if (base_.model.Nanimals <= MaxSpecies) (void)Kernel_Routine(base_.model.Nanimals);
 }
 
-LoadedPoint SweepRun::Load(const SweepPoint& point) const {
-    LoadedPoint p(base_.model);
+void SweepRun::Load(const SweepPoint& point, LoadedPoint& into) const {
+    into.model = base_.model;
+    setPoint(point, into);
+}
+
+void SweepRun::setPoint(const SweepPoint& point, LoadedPoint& p) const {
     Model& m = p.model;
     for (std::size_t a = 0; a < parameters_.size(); ++a) parameters_[a].Set(m, point.values[a]);
     // lv-run's order: the chart's interval, the run's length, then the random populations.
@@ -39,14 +44,15 @@ LoadedPoint SweepRun::Load(const SweepPoint& point) const {
         Mt19937Random seeded(*point.seed);
         Random_Populations(m.Species, m.Nanimals, seeded);
     }
-    return p;
 }
 
 PointResult SweepRun::Run(const SweepPoint& point) const {
     PointResult r;
     r.point = point;
     try {
-        LoadedPoint p = Load(point);
+        const auto loaded = std::make_unique<LoadedPoint>(base_.model);
+        LoadedPoint& p = *loaded;
+        setPoint(point, p);
         ChartRows chart(base_.chartWidth, base_.chartHeight);
         RunControl alone;
         const SweepAnalyses& a = base_.analyses;

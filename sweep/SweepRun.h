@@ -91,14 +91,19 @@ class SweepRun {
     // One point, on the calling thread. Points share nothing: any thread may run any point.
     PointResult Run(const SweepPoint& point) const;
 
-    // What Run does before the model run: the point's model and plot interval, or the LvError
-    // that Run reports for it.
-    LoadedPoint Load(const SweepPoint& point) const;
+    // What Run does before the model run: the point's model and plot interval into `into`
+    // (overwritten whole), or the LvError that Run reports for it. A caller that loads many
+    // points keeps one LoadedPoint on the heap for them: 51 rows on the stack of a thread
+    // that was just started are fresh pages, faulted in on every sweep.
+    void Load(const SweepPoint& point, LoadedPoint& into) const;
 
     // The result of a point that failed with e.
     static PointResult Failure(const SweepPoint& point, const LvError& e);
 
   private:
+    // Load's work on a copy of the base model.
+    void setPoint(const SweepPoint& point, LoadedPoint& p) const;
+
     SweepBase base_;
     std::vector<SweepParameter> parameters_;
     bool settingsVary_ = false;
