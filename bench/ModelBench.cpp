@@ -5,7 +5,7 @@
 #include <string>
 
 #include "BenchRun.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "PlainRun.h"
@@ -49,12 +49,12 @@ void BM_RunModel(benchmark::State& state) {
 }
 
 // The run with its whole Lyapunov spectrum (QR every 10 steps), as lv-run --spectrum makes
-// it: compare with BM_RunModel of the same count, and with bench/spectrum_numpy.py time.
+// it: compare with BM_RunModel of the same count, and with bench/exponents_numpy.py time.
 void BM_Spectrum(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     Model model = Bench_Model(n, BenchDt, BenchTime);
     const auto start = Start_Populations(model);
-    LyapunovSpectrum spectrum;
+    LyapunovExponents spectrum;
     state.SetLabel(std::string(Kernel_Routine_Name(n)) + ", " + spectrum.Build_Name());
     RunControl control;
     const StepTimer timer;

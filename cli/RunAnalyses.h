@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Equilibrium.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 #include "Model.h"
 #include "ModelRun.h"
 
@@ -43,7 +43,7 @@ class RunAnalyses {
 
   private:
     AnalysisOptions options_;
-    std::optional<LyapunovSpectrum> spectrum_, tangent_;
+    std::optional<LyapunovExponents> spectrum_, tangent_;
     std::optional<Equilibrium> equilibrium_;
 };
 

@@ -7,7 +7,7 @@
 #include "Initialisers.h"
 #include "KaplanYorke.h"
 #include "LvError.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 #include "ModelKernel.h"
 #include "ModelRun.h"
 #include "PlotInterval.h"
@@ -57,7 +57,7 @@ PointResult SweepRun::Run(const SweepPoint& point) const {
         RunControl alone;
         const SweepAnalyses& a = base_.analyses;
         RunWatchers watchers{.observers = {&chart}};
-        std::optional<LyapunovSpectrum> spectrum, tangent;
+        std::optional<LyapunovExponents> spectrum, tangent;
         std::optional<PopulationMaxima> maxima;
         if (a.spectrum)
             watchers.analyses.push_back(&spectrum.emplace(SpectrumSettings{0, 10, a.discard}));

@@ -12,9 +12,9 @@
 #include "Equilibrium.h"
 #include "KaplanYorke.h"
 #include "LvError.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 #include "ModelRun.h"
-#include "SpectrumSteps.h"
+#include "TangentSteps.h"
 
 // The Lyapunov spectrum of the Euler map against what theory knows: the sum of the spectrum
 // is the mean of ln|det J|, a stable equilibrium's exponents are ln|1 + dt mu| / dt of its
@@ -89,7 +89,7 @@ TEST(Spectrum, SumOfTheSpectrumIsTheMeanLogDeterminant) {
     for (const Model& model :
          {Chaotic_Four(), randomCompetition(10, 5), randomCompetition(51, 9)}) {
         const double discard = 5;
-        LyapunovSpectrum spectrum({.vectors = 0, .interval = 10, .discard = discard});
+        LyapunovExponents spectrum({.vectors = 0, .interval = 10, .discard = discard});
         double logDet = 0, time = 0;
         const long long steps = model.Nanimals > 10 ? 2000 : 20000;
         Plain_Euler_Run(model, steps, {&spectrum}, [&](const StepView& step) {
@@ -131,7 +131,7 @@ TEST(Spectrum, StableEquilibriumGivesTheEulerMultipliers) {
         std::vector<std::complex<double>> mu;
         for (const auto& [re, im] : expectedFrom.eigenvalues) mu.emplace_back(re, im);
         const std::vector<double> expected = eulerExponents(mu, dt);
-        LyapunovSpectrum spectrum({.vectors = 0, .interval = 10, .discard = 300});
+        LyapunovExponents spectrum({.vectors = 0, .interval = 10, .discard = 300});
         Plain_Euler_Run(model, 150000, {&spectrum});
         const std::vector<double> exponents = spectrum.Result().exponents;
         ASSERT_EQ(exponents.size(), expected.size());
@@ -154,7 +154,7 @@ TEST(Spectrum, LimitCycleHasAZeroExponent) {
     EXPECT_GT(point.eigenvalues[0].first, 0);
     EXPECT_NE(point.eigenvalues[0].second, 0);
 
-    LyapunovSpectrum spectrum({.vectors = 0, .interval = 10, .discard = 1000});
+    LyapunovExponents spectrum({.vectors = 0, .interval = 10, .discard = 1000});
     Plain_Euler_Run(cycle, 600000, {&spectrum});
     const std::vector<double> exponents = spectrum.Result().exponents;
     ASSERT_EQ(exponents.size(), 4u);
@@ -168,11 +168,11 @@ TEST(Spectrum, LimitCycleHasAZeroExponent) {
 // tangent method's (one vector), to the bit: modified Gram-Schmidt leaves the first vector's
 // arithmetic untouched by the others.
 TEST(Spectrum, ChaoticExampleAndTheTangentMethod) {
-    std::vector<std::unique_ptr<LyapunovSpectrum>> spectra;
+    std::vector<std::unique_ptr<LyapunovExponents>> spectra;
     for (const SpectrumBuild& build : Spectrum_Builds())
-        spectra.push_back(std::make_unique<LyapunovSpectrum>(
+        spectra.push_back(std::make_unique<LyapunovExponents>(
             SpectrumSettings{.vectors = 0, .interval = 10, .discard = 100, .build = build.name}));
-    LyapunovSpectrum tangent({.vectors = 1, .interval = 10, .discard = 100});
+    LyapunovExponents tangent({.vectors = 1, .interval = 10, .discard = 100});
     std::vector<StepAnalysis*> analyses{&tangent};
     for (const auto& spectrum : spectra) analyses.push_back(spectrum.get());
     Plain_Euler_Run(Chaotic_Four(), 1000000, analyses);
@@ -209,7 +209,7 @@ TEST(Spectrum, TheRunsTwinAgreesWithTheLargestExponent) {
     Model chaos = Chaotic_Four();
     chaos.dt = 0.01;
     chaos.TotalTime = 30000;
-    LyapunovSpectrum spectrum({.vectors = 0, .interval = 10, .discard = 100});
+    LyapunovExponents spectrum({.vectors = 0, .interval = 10, .discard = 100});
     RunControl control;
     const RunResult run = Run_Model(chaos, {0, {}, 100.0}, control, {.analyses = {&spectrum}});
     const SpectrumResult result = spectrum.Result();
@@ -231,7 +231,7 @@ TEST(Spectrum, TheRunsTwinAgreesWithTheLargestExponent) {
 // orthonormal, and the exponents are those of a re-orthonormalisation after every step.
 TEST(Spectrum, TenStepsBetweenReorthonormalisationsLoseNothing) {
     const Model chaos = Chaotic_Four();
-    LyapunovSpectrum everyStep({.vectors = 0, .interval = 1, .discard = 0}),
+    LyapunovExponents everyStep({.vectors = 0, .interval = 1, .discard = 0}),
         everyTenth({.vectors = 0, .interval = 10, .discard = 0});
     double worstCondition = 0, worstOrthogonality = 0;
     Eigen::MatrixXd image = Eigen::MatrixXd::Identity(4, 4), before = image;
@@ -260,7 +260,7 @@ TEST(Spectrum, TenStepsBetweenReorthonormalisationsLoseNothing) {
 
 TEST(Spectrum, DiscardLeavesOutTheTransientSteps) {
     const Model chaos = Chaotic_Four();
-    LyapunovSpectrum all({.vectors = 0, .interval = 10, .discard = 0}),
+    LyapunovExponents all({.vectors = 0, .interval = 10, .discard = 0}),
         later({.interval = 10, .discard = 2.5}), none({.interval = 10, .discard = 1e9});
     long long afterDiscard = 0;
     double timeAfter = 0;
@@ -288,7 +288,7 @@ Model clampedStart() {
 }
 
 TEST(Spectrum, ClampedStepsLoseDirections) {
-    LyapunovSpectrum full({.vectors = 0, .interval = 10, .discard = 0}), one({.vectors = 1}),
+    LyapunovExponents full({.vectors = 0, .interval = 10, .discard = 0}), one({.vectors = 1}),
         afterClamps({.interval = 10, .discard = 20});
     long long clamped = 0, clampedAfter = 0;
     Plain_Euler_Run(clampedStart(), 2000, {&full, &one, &afterClamps}, [&](const StepView& step) {
@@ -333,17 +333,17 @@ TEST(Spectrum, RefusesWhatItCannotDo) {
         }
         return ErrorKind::Overflow;
     };
-    EXPECT_EQ(kindOf([] { LyapunovSpectrum({.vectors = -1}); }), ErrorKind::InvalidCall);
-    EXPECT_EQ(kindOf([] { LyapunovSpectrum({.vectors = 52}); }), ErrorKind::InvalidCall);
-    EXPECT_EQ(kindOf([] { LyapunovSpectrum({.vectors = 0, .interval = 0}); }),
+    EXPECT_EQ(kindOf([] { LyapunovExponents({.vectors = -1}); }), ErrorKind::InvalidCall);
+    EXPECT_EQ(kindOf([] { LyapunovExponents({.vectors = 52}); }), ErrorKind::InvalidCall);
+    EXPECT_EQ(kindOf([] { LyapunovExponents({.vectors = 0, .interval = 0}); }),
               ErrorKind::InvalidCall);
     EXPECT_EQ(kindOf([] {
-                  LyapunovSpectrum(
+                  LyapunovExponents(
                       {.vectors = 0, .interval = 10, .discard = 0, .build = "no-such-build"});
               }),
               ErrorKind::InvalidCall);
     // More vectors than species: one a species.
-    LyapunovSpectrum many({.vectors = 51});
+    LyapunovExponents many({.vectors = 51});
     Plain_Euler_Run(Chaotic_Four(), 100, {&many});
     EXPECT_EQ(many.Result().exponents.size(), 4u);
     // A step of another count than the model it started with.

@@ -1,13 +1,13 @@
 // The Lyapunov spectrum alone, fed a trajectory of the bench model computed beforehand: what
 // the analysis adds to each step of a run. Compare ns_per_step with BM_RunModel's at the same
-// count, and with bench/spectrum_numpy.py time (microseconds a step in numpy).
+// count, and with bench/exponents_numpy.py time (microseconds a step in numpy).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <vector>
 
 #include "BenchModel.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 #include "Model.h"
 
 namespace {
@@ -49,7 +49,7 @@ Trajectory benchTrajectory(int n) {
 void BM_SpectrumAlone(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const Trajectory trajectory = benchTrajectory(n);
-    LyapunovSpectrum spectrum({.vectors = static_cast<int>(state.range(1))});
+    LyapunovExponents spectrum({.vectors = static_cast<int>(state.range(1))});
     state.SetLabel(spectrum.Build_Name());
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {

@@ -1,4 +1,4 @@
-#include "SpectrumSteps.h"
+#include "TangentSteps.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The Lyapunov spectrum of a run, side by side: lv-bench's BM_Spectrum (the whole run with the
-# spectrum, ns a step) beside the same spectrum in numpy (bench/spectrum_numpy.py, QR at the
+# spectrum, ns a step) beside the same spectrum in numpy (bench/exponents_numpy.py, QR at the
 # same interval), and BM_RunModel (the run alone) for the cost of the spectrum.
-#   bench/compare_spectrum.sh      (after scripts/build)
+#   bench/compare_exponents.sh      (after scripts/build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 lscpu | sed -n 's/^Model name: *//p'
 json=$("$root/build/bin/lv-bench" --benchmark_filter='BM_Spectrum/|BM_RunModel/' \
     --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_format=json)
-numpy=$(/usr/bin/python3 "$root/bench/spectrum_numpy.py" time 4 10 51)
+numpy=$(/usr/bin/python3 "$root/bench/exponents_numpy.py" time 4 10 51)
 /usr/bin/python3 - "$json" "$numpy" <<'PY'
 import json, sys
 bench = {b["run_name"]: b["ns_per_step"] for b in json.loads(sys.argv[1])["benchmarks"]

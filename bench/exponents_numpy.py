@@ -2,8 +2,8 @@
 """The Lyapunov spectrum of the model's Euler map in plain numpy: the reference the C++
 spectrum is checked against, and its speed peer.
 
-    spectrum_numpy.py reference FILE     the spectrum of the run FILE describes
-    spectrum_numpy.py time [N ...]       microseconds a step at N species (4 10 51)
+    exponents_numpy.py reference FILE     the spectrum of the run FILE describes
+    exponents_numpy.py time [N ...]       microseconds a step at N species (4 10 51)
 
 FILE holds "n dt steps interval discard vectors" on its first line, then the rates, the
 start populations and the n rows of the matrix, one line each. The run's trajectory is the

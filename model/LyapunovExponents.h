@@ -59,12 +59,12 @@ struct SpectrumResult {
     long long clampedSteps = 0;  // counted steps that clamped a population
 };
 
-class LyapunovSpectrum : public StepAnalysis {
+class LyapunovExponents : public StepAnalysis {
   public:
     // Invalid settings (K outside 0 to 51, an interval below 1, an unknown build) are an
     // invalid-argument error.
-    explicit LyapunovSpectrum(const SpectrumSettings& settings = {});
-    ~LyapunovSpectrum() override;
+    explicit LyapunovExponents(const SpectrumSettings& settings = {});
+    ~LyapunovExponents() override;
 
     // K becomes the species count where that is smaller.
     void Start(const Model& model) override;

@@ -1,4 +1,4 @@
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "LvError.h"
-#include "SpectrumSteps.h"
+#include "TangentSteps.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ constexpr double SmallestProduct = 0x1p-600, LargestProduct = 0x1p600;
 
 }  // namespace
 
-LyapunovSpectrum::LyapunovSpectrum(const SpectrumSettings& settings)
+LyapunovExponents::LyapunovExponents(const SpectrumSettings& settings)
     : settings_(settings),
       build_(buildNamed(settings.build)),
       state_(std::make_unique<SpectrumState>()) {
@@ -43,9 +43,9 @@ LyapunovSpectrum::LyapunovSpectrum(const SpectrumSettings& settings)
                                                   " steps: at least every step");
 }
 
-LyapunovSpectrum::~LyapunovSpectrum() = default;
+LyapunovExponents::~LyapunovExponents() = default;
 
-void LyapunovSpectrum::Start(const Model& model) {
+void LyapunovExponents::Start(const Model& model) {
     const int n = model.Nanimals;
     Check_Index(n, MaxSpecies + 1, "spectrum species count");
     SpectrumState& s = *state_;
@@ -68,7 +68,7 @@ void LyapunovSpectrum::Start(const Model& model) {
     time_ = 0;
 }
 
-void LyapunovSpectrum::Step(const StepView& step) {
+void LyapunovExponents::Step(const StepView& step) {
     SpectrumState& s = *state_;
     if (static_cast<long>(step.xOld.size()) != s.n)
         throw LvError(ErrorKind::InvalidCall, "spectrum started with " + std::to_string(s.n) +
@@ -89,20 +89,20 @@ void LyapunovSpectrum::Step(const StepView& step) {
     if (++pending_ >= settings_.interval) renormalise();
 }
 
-void LyapunovSpectrum::emptyBatch() {
+void LyapunovExponents::emptyBatch() {
     double absDets[BatchSteps];
     build_->determinants(*state_, absDets);
     for (int i = 0; i < state_->batched; ++i) detProduct_ *= absDets[i];
     state_->batched = 0;
 }
 
-void LyapunovSpectrum::addDeterminants() {
+void LyapunovExponents::addDeterminants() {
     emptyBatch();
     logDetSum_ += std::log(detProduct_);
     detProduct_ = 1;
 }
 
-void LyapunovSpectrum::renormalise() {
+void LyapunovExponents::renormalise() {
     double norms[MaxSpecies];
     const int made = build_->orthonormalise(*state_, live_, norms);
     if (counting_) {
@@ -116,7 +116,7 @@ void LyapunovSpectrum::renormalise() {
 // The transient is over: the vectors are made orthonormal again, those lost in it are
 // brought back as the unit vectors least covered by the others, made orthogonal to them, and
 // every sum starts afresh.
-void LyapunovSpectrum::startCounting() {
+void LyapunovExponents::startCounting() {
     renormalise();
     SpectrumState& s = *state_;
     for (int i = live_; i < count_; ++i) {
@@ -146,7 +146,7 @@ void LyapunovSpectrum::startCounting() {
     logDetSum_ = 0;
 }
 
-SpectrumResult LyapunovSpectrum::Result() const {
+SpectrumResult LyapunovExponents::Result() const {
     SpectrumResult result;
     result.steps = steps_;
     result.time = time_;
@@ -173,12 +173,12 @@ SpectrumResult LyapunovSpectrum::Result() const {
     return result;
 }
 
-std::vector<std::vector<double>> LyapunovSpectrum::Vectors() const {
+std::vector<std::vector<double>> LyapunovExponents::Vectors() const {
     std::vector<std::vector<double>> vectors;
     for (int i = 0; i < live_; ++i) vectors.emplace_back(state_->v[i], state_->v[i] + state_->n);
     return vectors;
 }
 
-const char* LyapunovSpectrum::Build_Name() const {
+const char* LyapunovExponents::Build_Name() const {
     return build_->name;
 }

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "AnalysesSupport.h"
-#include "LyapunovSpectrum.h"
+#include "LyapunovExponents.h"
 
-// The spectrum against bench/spectrum_numpy.py, written apart in plain numpy: the same run
+// The spectrum against bench/exponents_numpy.py, written apart in plain numpy: the same run
 // (the trajectory is the model's to the bit), the Jacobian formed as a matrix and multiplied
 // by numpy, numpy's Householder QR at the same interval and its slogdet. Only rounding
 // differs (the products' and the factorisations' order): the exponents agreed to 1.5e-14 of
@@ -72,7 +72,7 @@ TEST(SpectrumReference, AgreesWithNumpy) {
         cases.push_back({Make_Model(r, a, x, 0.02), 3000, 10, 5, 7});
     }
     for (const Case& c : cases) {
-        LyapunovSpectrum spectrum(
+        LyapunovExponents spectrum(
             {.vectors = c.vectors, .interval = c.interval, .discard = c.discard});
         Plain_Euler_Run(c.model, c.steps, {&spectrum});
         const SpectrumResult result = spectrum.Result();
