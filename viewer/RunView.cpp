@@ -40,7 +40,8 @@ void RunView::Clear_Picture() {
     picMain.Update_All();
     schedule_.Reset();
     stats_ = {};
-    lastEvents_ = lastCheck_ = lastRepaint_ = Clock::now();
+    lastEvents_ = lastRepaint_ = Clock::now();
+    readings_.Restart(lastEvents_);
 }
 
 void RunView::Graph_Populations(const int16_t& Nanimals) {
@@ -101,24 +102,15 @@ void RunView::processEventsNow() {
 }
 
 long long RunView::Quiet_Steps() {
-    return checkEvery_ - 1;
+    return readings_.Quiet_Steps();
 }
 
 void RunView::Do_Events() {
-    // Reading the clock costs about as much as a small step, so the run calls this only
-    // every few steps (Quiet_Steps), as many as take some 0.1 to 0.4 ms.
     const Clock::time_point now = Clock::now();
-    const auto sinceCheck = now - lastCheck_;
-    lastCheck_ = now;
-    using namespace std::chrono_literals;
-    if (sinceCheck < 100us) {
-        if (checkEvery_ < (1 << 16)) checkEvery_ *= 2;
-    } else if (sinceCheck > 400us && checkEvery_ > 1) {
-        checkEvery_ /= 2;
-    }
-    if (now - lastEvents_ >= 1ms) {
+    readings_.Read(now);
+    if (now - lastEvents_ >= std::chrono::milliseconds(1)) {
         processEventsNow();
-        lastCheck_ = lastEvents_;
+        readings_.Restart(lastEvents_);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ChartPace.h"
+#include "ClockReadings.h"
 #include "StripChart.h"
 #include "Subs.h"
 
@@ -70,8 +71,10 @@ class RunView : public ModelWindow {
     bool closing_ = false;
 
     using Clock = std::chrono::steady_clock;
-    int checkEvery_ = 1;  // steps between clock readings, adapted to the step rate
-    Clock::time_point lastCheck_{};
+    // The run lets the window look at the clock every few steps, as many as take some 0.1 to
+    // 0.4 ms.
+    ClockReadings readings_{std::chrono::microseconds(100), std::chrono::microseconds(400),
+                            1 << 16};
     Clock::time_point lastEvents_{};
     Clock::time_point lastRepaint_{};
     EventStats stats_;

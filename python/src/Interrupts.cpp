@@ -44,17 +44,7 @@ void SignalWatch::Raise_If_Interrupted() {
 }
 
 void SignalPump::Do_Events() {
-    // Reading the clock costs about as much as a small step: the run calls this only every
-    // `every_` steps, doubled while the calls come faster than 0.5 ms apart, halved when they
-    // come slower than 2 ms apart.
-    const Clock::time_point now = Clock::now();
-    const auto since = now - last_;
-    last_ = now;
-    using namespace std::chrono_literals;
-    if (since < 500us) {
-        if (every_ < (1LL << 24)) every_ *= 2;
-    } else if (since > 2ms && every_ > 1) {
-        every_ /= 2;
-    }
+    const auto now = std::chrono::steady_clock::now();
+    readings_.Read(now);
     if (watch_.Check(now)) control_.Request_Stop();
 }

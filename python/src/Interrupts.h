@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+#include "ClockReadings.h"
 #include "RunControl.h"
 #include "RunObserver.h"
 
@@ -48,12 +49,12 @@ class SignalPump : public EventPump {
   public:
     SignalPump(SignalWatch& watch, RunControl& control) : watch_(watch), control_(control) {}
     void Do_Events() override;
-    long long Quiet_Steps() override { return every_ - 1; }
+    long long Quiet_Steps() override { return readings_.Quiet_Steps(); }
 
   private:
-    using Clock = std::chrono::steady_clock;
     SignalWatch& watch_;
     RunControl& control_;
-    long long every_ = 1;
-    Clock::time_point last_ = Clock::now();
+    // Readings some 0.5 to 2 ms apart.
+    ClockReadings readings_{std::chrono::microseconds(500), std::chrono::milliseconds(2),
+                            1LL << 24};
 };
