@@ -22,9 +22,9 @@ std::unique_ptr<PlotFigure> Attractor_Plot(const AttractorPlotData& d) {
     const QString after = QString::fromStdString(Format_Shortest(d.transient));
     if (d.steps > 0 && std::size_t(d.steps) != n)
         title +=
-            QStringLiteral(" (%1 of the %2 steps after t = %3)").arg(n).arg(d.steps).arg(after);
+            QStringLiteral("\n(%1 of the %2 steps after t = %3)").arg(n).arg(d.steps).arg(after);
     else
-        title += QStringLiteral(" (%1 steps after t = %2)").arg(n).arg(after);
+        title += QStringLiteral("\n(%1 steps after t = %2)").arg(n).arg(after);
     QChart* chart = Plot_Chart(title);
     chart->legend()->hide();
     const auto [iLow, iHigh] = Plot_Finite_Range(d.xi);

@@ -53,7 +53,8 @@ void paintOn(QPaintDevice& device, const PlotFigure& figure, const char* what) {
 
 // The chart's title as text: the chart shows it as rich text.
 QString title(const PlotFigure& figure) {
-    return QTextDocumentFragment::fromHtml(figure.Chart().title()).toPlainText();
+    // One line in the file's metadata, as a title of two lines on the chart reads.
+    return QTextDocumentFragment::fromHtml(figure.Chart().title()).toPlainText().simplified();
 }
 
 QByteArray svg(const PlotFigure& figure) {

@@ -107,8 +107,13 @@ QValueAxis* Plot_Value_Axis(QChart& chart, const QString& title, std::pair<doubl
 
 QChart* Plot_Chart(const QString& title) {
     auto* chart = new QChart;
-    chart->setTitle(
-        title.toHtmlEscaped());  // shown as rich text, where a file's "<" would be a tag
+    // Shown as rich text, where a file's "<" would be a tag; a line break of the title starts
+    // a second line (Qt cuts a title wider than the chart short).
+    QString text = title.toHtmlEscaped();
+    if (text.contains(QLatin1Char('\n')))
+        text = QStringLiteral("<center>%1</center>")
+                   .arg(text.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+    chart->setTitle(text);
     QFont font = chart->titleFont();
     font.setPointSizeF(12);
     font.setBold(true);

@@ -58,7 +58,8 @@ QValueAxis* Plot_Value_Axis(QChart& chart, const QString& title, std::pair<doubl
 inline const QString Plot_LE_Unit = QStringLiteral(" (1 / time)");
 
 // A chart with its title, square corners and the legend below, whose marks are drawn as their
-// series are (a line as a short line, dots as a dot).
+// series are (a line as a short line, dots as a dot). A line break in the title starts a
+// second line.
 QChart* Plot_Chart(const QString& title);
 
 void Plot_Attach(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y);
